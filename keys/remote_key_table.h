@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+
+#include "keys/key_action.h"
+
+namespace keys {
+
+using KeyCode = std::uint16_t;
+using KeyState = std::uint16_t;
+
+inline constexpr KeyState KeyStatePressed = 1;  // the state every table key answers to
+inline constexpr KeyState KeyStateSecond = 2;   // a second state only keys 25 and 26 answer to
+
+inline constexpr KeyCode RemoteKeyCount = 49;  // codes 0..48; anything above is None
+
+// Key state 1, indexed by key code.
+inline constexpr KeyAction RemoteKeyTable[RemoteKeyCount] = {
+    KeyAction::Digit(VK_NUMPAD0),  // 0
+    KeyAction::Digit(VK_NUMPAD1),
+    KeyAction::Digit(VK_NUMPAD2),
+    KeyAction::Digit(VK_NUMPAD3),
+    KeyAction::Digit(VK_NUMPAD4),
+    KeyAction::Digit(VK_NUMPAD5),
+    KeyAction::Digit(VK_NUMPAD6),
+    KeyAction::Digit(VK_NUMPAD7),
+    KeyAction::Digit(VK_NUMPAD8),
+    KeyAction::Digit(VK_NUMPAD9),
+    KeyAction::None(),  // 10
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),  // 20
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::Tap(VK_F6),
+    KeyAction::Tap(VK_F5),
+    KeyAction::Tap(VK_F11),
+    KeyAction::Tap(VK_F10),
+    KeyAction::Tap(VK_F12),
+    KeyAction::ToggleMode(),
+    KeyAction::Tap(VK_F9),
+    KeyAction::Chord(VK_CONTROL, VK_PRIOR),  // 30
+    KeyAction::Chord(VK_CONTROL, VK_NEXT),
+    KeyAction::Chord(VK_SHIFT, VK_SUBTRACT),
+    KeyAction::Chord(VK_SHIFT, VK_ADD),
+    KeyAction::Tap(VK_DECIMAL),
+    KeyAction::Tap(VK_F6),
+    KeyAction::Tap(VK_F5),
+    KeyAction::Tap(VK_F2),
+    KeyAction::Tap(VK_F7),
+    KeyAction::Tap(VK_F2),
+    KeyAction::Tap(VK_F8),  // 40
+    KeyAction::Tap(VK_F3),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::None(),
+    KeyAction::Tap(VK_F4),  // 48
+};
+
+struct SecondStateEntry {
+  KeyCode keyCode;
+  KeyAction action;
+};
+
+// Key state 2: these two codes only; they never reach the control-digit mode.
+inline constexpr SecondStateEntry SecondStateKeyTable[] = {
+    {25, KeyAction::Tap(VK_F11)},
+    {26, KeyAction::Tap(VK_F10)},
+};
+
+}  // namespace keys
