@@ -10,6 +10,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # GCC turns simple loops into memset/memcpy calls, which a runtime-less DLL cannot resolve.
   list(APPEND MORLUNE_FREESTANDING_FLAGS -fno-tree-loop-distribute-patterns)
 endif()
+if(WIN32)
+  # No __chkstk probes, no compiler identification string in the image.
+  list(APPEND MORLUNE_FREESTANDING_FLAGS -mno-stack-arg-probe -fno-ident)
+endif()
 
 function(morlune_sanitize target)
   if(MORLUNE_SANITIZERS)

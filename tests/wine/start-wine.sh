@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Test fixture set-up: starts Xvfb on a free display and a persistent wineserver on a private
+# prefix (created on first use). Records the display and Xvfb's PID for run and stop.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh" "$1"
+mkdir -p "$state"
+
+# Anything left from an interrupted run goes first.
+"$(dirname "$0")/stop-wine.sh" "$state"
+
+display=
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display number between 90 and 140" >&2; exit 1; }
+
+setsid Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+echo $! >"$state/xvfb.pid"
+for _ in $(seq 1 100); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || { cat "$state/xvfb.log" >&2; exit 1; }
+  sleep 0.1
+done
+[ -e "/tmp/.X11-unix/X$display" ] || { echo "Xvfb did not start on :$display" >&2; exit 1; }
+echo ":$display" >"$state/display"
+export DISPLAY=":$display"
+
+if [ ! -f "$WINEPREFIX/.morlune-ready" ]; then
+  wineboot --init >"$state/wineboot.log" 2>&1
+  wineserver -w
+  # A crash ends the process instead of waiting on a dialog; with no window manager, Wine must
+  # not wait for one when windows hide.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.morlune-ready"
+fi
+setsid wineserver -p </dev/null >/dev/null 2>&1
+echo "Xvfb on :$display, Wine prefix $WINEPREFIX"

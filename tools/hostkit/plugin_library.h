@@ -1,0 +1,57 @@
+#pragma once
+
+// A plug-in DLL loaded the way the Remote Wonder host loads it: by file name, with its five
+// exports resolved by name and called as cdecl.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace hostkit {
+
+struct PluginExports {
+  using NoArguments = std::int32_t(__cdecl*)();
+  using ConfigureFunction = std::int32_t(__cdecl*)(HWND owner);
+  using HandleKeyFunction = std::int32_t(__cdecl*)(std::uint32_t first, std::uint32_t keyCode,
+                                                   std::uint32_t keyState);
+
+  NoArguments AreYouInFocus;
+  ConfigureFunction Configure;
+  NoArguments EnumerateProgrammableFunction;
+  HandleKeyFunction HandleKey;
+  NoArguments WhatKeysDoYouWant;
+};
+
+// The export names in ordinal order.
+inline constexpr const char* PluginExportNames[] = {
+    "AreYouInFocus", "Configure", "EnumerateProgrammableFunction", "HandleKey",
+    "WhatKeysDoYouWant"};
+
+class PluginLibrary {
+ public:
+  // Loads `path` and resolves every export; on failure returns nothing and sets `error` to a
+  // one-line reason (the system's message, or the missing export's name).
+  static std::optional<PluginLibrary> Load(const std::string& path, std::string& error);
+
+  PluginLibrary(PluginLibrary&& other) noexcept;
+  PluginLibrary& operator=(PluginLibrary&& other) noexcept;
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+  ~PluginLibrary();
+
+  const PluginExports& exports() const { return exports_; }
+  HMODULE module() const { return module_; }
+
+ private:
+  PluginLibrary(HMODULE module, const PluginExports& exports);
+
+  HMODULE module_;
+  PluginExports exports_;
+};
+
+// The system's text for an error code, on one line.
+std::string SystemErrorText(DWORD code);
+
+}  // namespace hostkit

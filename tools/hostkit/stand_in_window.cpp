@@ -1,0 +1,61 @@
+#include "tools/hostkit/stand_in_window.h"
+
+namespace hostkit {
+namespace {
+
+ATOM RegisterMorluneClass(WNDPROC procedure) {
+  static ATOM atom = [procedure] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = MorluneWindowClass;
+    return RegisterClassA(&windowClass);
+  }();
+  return atom;
+}
+
+}  // namespace
+
+StandInWindow::StandInWindow(const char* title) {
+  if (RegisterMorluneClass(&WindowProcedure) == 0) return;
+  window_ = CreateWindowExA(0, MorluneWindowClass, title, WS_OVERLAPPEDWINDOW, 40, 40, 320, 200,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+}
+
+StandInWindow::~StandInWindow() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void StandInWindow::BringToFront() {
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+  SetFocus(window_);
+}
+
+LRESULT CALLBACK StandInWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<StandInWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+      if (self != nullptr) self->received_.push_back({message, static_cast<std::uint8_t>(wParam)});
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      if (self != nullptr) self->window_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace hostkit

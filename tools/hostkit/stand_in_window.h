@@ -1,0 +1,45 @@
+#pragma once
+
+// A top-level window of Morlune's class, "ThunderRT6FormDC", standing in for the application:
+// the plug-in finds it exactly as it would find Morlune. It records the key messages it gets.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace hostkit {
+
+inline constexpr const char* MorluneWindowClass = "ThunderRT6FormDC";
+
+struct ReceivedKey {
+  UINT message;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP
+  std::uint8_t vk;
+};
+
+class StandInWindow {
+ public:
+  // Creates the window on the calling thread, which must pump its messages.
+  explicit StandInWindow(const char* title = "Morlune stand-in");
+  ~StandInWindow();
+  StandInWindow(const StandInWindow&) = delete;
+  StandInWindow& operator=(const StandInWindow&) = delete;
+
+  HWND handle() const { return window_; }
+  bool valid() const { return window_ != nullptr; }
+
+  // Shows the window and asks for the foreground and the keyboard focus.
+  void BringToFront();
+
+  const std::vector<ReceivedKey>& received() const { return received_; }
+  void ClearReceived() { received_.clear(); }
+
+ private:
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                          LPARAM lParam);
+
+  HWND window_ = nullptr;
+  std::vector<ReceivedKey> received_;
+};
+
+}  // namespace hostkit
