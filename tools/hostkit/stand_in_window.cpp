@@ -46,11 +46,18 @@ LRESULT CALLBACK StandInWindow::WindowProcedure(HWND window, UINT message, WPARA
     case WM_KEYUP:
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
-      if (self != nullptr) self->received_.push_back({message, static_cast<std::uint8_t>(wParam)});
+      if (self != nullptr) {
+        const ReceivedKey key{message, static_cast<std::uint8_t>(wParam)};
+        self->received_.push_back(key);
+        if (self->onKey) self->onKey(key, GetMessageExtraInfo());
+      }
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      if (self != nullptr) self->window_ = nullptr;
+      if (self != nullptr) {
+        self->window_ = nullptr;
+        if (self->onDestroyed) self->onDestroyed();
+      }
       break;
     default:
       break;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace hostkit {
@@ -33,6 +34,11 @@ class StandInWindow {
 
   const std::vector<ReceivedKey>& received() const { return received_; }
   void ClearReceived() { received_.clear(); }
+
+  // Called for every key message as it arrives; `extraInfo` is the event's extra information.
+  std::function<void(const ReceivedKey& key, LPARAM extraInfo)> onKey;
+  // Called when the window has been destroyed (closed by the user or by WM_CLOSE).
+  std::function<void()> onDestroyed;
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,

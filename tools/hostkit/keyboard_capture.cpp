@@ -1,0 +1,88 @@
+#include "tools/hostkit/keyboard_capture.h"
+
+namespace hostkit {
+namespace {
+
+// A low-level hook procedure gets no context pointer: the one capture alive is found here.
+KeyboardCapture* activeCapture = nullptr;
+
+bool IsMarker(const KBDLLHOOKSTRUCT& key) {
+  return key.vkCode == KeyboardCapture::MarkerKey &&
+         (key.dwExtraInfo & 0xFFFF0000) == KeyboardCapture::MarkerTagMask;
+}
+
+}  // namespace
+
+std::vector<keytrace::KeyEvent> AsKeyEvents(const std::vector<CapturedKey>& keys) {
+  std::vector<keytrace::KeyEvent> events;
+  events.reserve(keys.size());
+  for (const CapturedKey& key : keys) events.push_back({key.vk, key.down});
+  return events;
+}
+
+KeyboardCapture::KeyboardCapture(Delivery delivery) : delivery_(delivery) {
+  activeCapture = this;
+  thread_ = std::thread([this] { Run(); });
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return started_; });
+}
+
+KeyboardCapture::~KeyboardCapture() {
+  PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+  thread_.join();
+  activeCapture = nullptr;
+}
+
+void KeyboardCapture::Run() {
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // gives this thread its queue
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, &HookProcedure, GetModuleHandleA(nullptr), 0);
+  {
+    std::lock_guard lock(mutex_);
+    threadId_ = GetCurrentThreadId();
+    hookInstalled_ = hook != nullptr;
+    started_ = true;
+  }
+  changed_.notify_all();
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  if (hook != nullptr) UnhookWindowsHookEx(hook);
+}
+
+LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM lParam) {
+  KeyboardCapture* self = activeCapture;
+  if (code != HC_ACTION || self == nullptr) return CallNextHookEx(nullptr, code, wParam, lParam);
+
+  const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+  const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
+  {
+    std::lock_guard lock(self->mutex_);
+    if (IsMarker(key)) {
+      if (!down) self->markerSeen_ = key.dwExtraInfo;
+    } else {
+      self->captured_.push_back({static_cast<std::uint8_t>(key.vkCode), down, key.scanCode,
+                                 key.flags, key.dwExtraInfo});
+    }
+  }
+  self->changed_.notify_all();
+  if (self->delivery_ == Delivery::Swallow) return 1;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool KeyboardCapture::Sync(std::vector<CapturedKey>& events, DWORD timeoutMs) {
+  const ULONG_PTR tag = MarkerTagMask | ++markerCount_;
+  keybd_event(MarkerKey, 0, 0, tag);
+  keybd_event(MarkerKey, 0, KEYEVENTF_KEYUP, tag);
+  std::unique_lock lock(mutex_);
+  if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                         [&] { return markerSeen_ == tag; })) {
+    return false;
+  }
+  events = std::move(captured_);
+  captured_.clear();
+  return true;
+}
+
+}  // namespace hostkit

@@ -1,0 +1,71 @@
+#pragma once
+
+// Sees every key event injected into the system, through a low-level keyboard hook on a thread
+// of its own that pumps messages. Synchronises without guessing: Sync() injects a marker key
+// (F24 tagged in its extra information) and waits for the hook to see it; events arrive in
+// order, so everything injected before the marker has been captured by then.
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "tools/keytrace/key_trace.h"
+
+namespace hostkit {
+
+struct CapturedKey {
+  std::uint8_t vk;
+  bool down;
+  DWORD scanCode;
+  DWORD flags;  // the hook's LLKHF_* flags
+  ULONG_PTR extraInfo;
+};
+
+std::vector<keytrace::KeyEvent> AsKeyEvents(const std::vector<CapturedKey>& keys);
+
+class KeyboardCapture {
+ public:
+  enum class Delivery {
+    PassThrough,  // captured events go on to the focused window
+    Swallow,      // captured events stop at the hook: nothing reaches any window
+  };
+
+  // The marker key and the tag every marker carries (the low half numbers the marker).
+  static constexpr std::uint8_t MarkerKey = VK_F24;
+  static constexpr ULONG_PTR MarkerTagMask = 0x4D4C0000;  // "ML"
+
+  explicit KeyboardCapture(Delivery delivery = Delivery::PassThrough);
+  ~KeyboardCapture();
+  KeyboardCapture(const KeyboardCapture&) = delete;
+  KeyboardCapture& operator=(const KeyboardCapture&) = delete;
+
+  // False when the hook could not be installed.
+  bool active() const { return hookInstalled_; }
+
+  // Injects a marker (down and up, delivered like any other event, so a window that records
+  // keys can wait for it too) and waits up to `timeoutMs` for the hook
+  // to see it. On success returns true and moves everything captured before it into `events`.
+  bool Sync(std::vector<CapturedKey>& events, DWORD timeoutMs = 5000);
+
+ private:
+  static LRESULT CALLBACK HookProcedure(int code, WPARAM wParam, LPARAM lParam);
+  void Run();
+
+  const Delivery delivery_;
+  std::thread thread_;
+  DWORD threadId_ = 0;
+  bool hookInstalled_ = false;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool started_ = false;
+  std::vector<CapturedKey> captured_;
+  ULONG_PTR markerSeen_ = 0;
+  std::uint16_t markerCount_ = 0;
+};
+
+}  // namespace hostkit
