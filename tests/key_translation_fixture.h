@@ -17,11 +17,10 @@ class KeyTranslation : public ::testing::Test {
   };
 
   // Feeds one event with the arguments as the host would pass them.
-  Outcome Press(std::uint32_t keyCodeArg, std::uint32_t keyStateArg = 1,
-                std::uint32_t first = 0) {
+  Outcome Press(std::uint32_t keyCodeArg, std::uint32_t keyStateArg = 1, std::uint32_t first = 0) {
     const keys::HandledFlag handled = keys::HandleKey(state, sink, first, keyCodeArg, keyStateArg);
-    EXPECT_EQ(recorder.HeldKeys(), "") << "keys left down after key " << keyCodeArg << " state "
-                                       << keyStateArg;
+    EXPECT_EQ(recorder.HeldKeys(), "")
+        << "keys left down after key " << keyCodeArg << " state " << keyStateArg;
     return {handled, recorder.TakeTrace()};
   }
 

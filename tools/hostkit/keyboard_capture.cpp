@@ -62,8 +62,8 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
     if (IsMarker(key)) {
       if (!down) self->markerSeen_ = key.dwExtraInfo;
     } else {
-      self->captured_.push_back({static_cast<std::uint8_t>(key.vkCode), down, key.scanCode,
-                                 key.flags, key.dwExtraInfo});
+      self->captured_.push_back(
+          {static_cast<std::uint8_t>(key.vkCode), down, key.scanCode, key.flags, key.dwExtraInfo});
     }
   }
   self->changed_.notify_all();

@@ -25,9 +25,9 @@ struct PluginExports {
 };
 
 // The export names in ordinal order.
-inline constexpr const char* PluginExportNames[] = {
-    "AreYouInFocus", "Configure", "EnumerateProgrammableFunction", "HandleKey",
-    "WhatKeysDoYouWant"};
+inline constexpr const char* PluginExportNames[] = {"AreYouInFocus", "Configure",
+                                                    "EnumerateProgrammableFunction", "HandleKey",
+                                                    "WhatKeysDoYouWant"};
 
 class PluginLibrary {
  public:

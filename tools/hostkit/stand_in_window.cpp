@@ -3,25 +3,22 @@
 namespace hostkit {
 namespace {
 
-ATOM RegisterMorluneClass(WNDPROC procedure) {
-  static ATOM atom = [procedure] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = MorluneWindowClass;
-    return RegisterClassA(&windowClass);
-  }();
-  return atom;
+bool RegisterWindowClass(const char* name, WNDPROC procedure) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = name;
+  return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 }  // namespace
 
-StandInWindow::StandInWindow(const char* title) {
-  if (RegisterMorluneClass(&WindowProcedure) == 0) return;
-  window_ = CreateWindowExA(0, MorluneWindowClass, title, WS_OVERLAPPEDWINDOW, 40, 40, 320, 200,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+StandInWindow::StandInWindow(const char* title, const char* windowClass) {
+  if (!RegisterWindowClass(windowClass, &WindowProcedure)) return;
+  window_ = CreateWindowExA(0, windowClass, title, WS_OVERLAPPEDWINDOW, 40, 40, 320, 200, nullptr,
+                            nullptr, GetModuleHandleA(nullptr), this);
 }
 
 StandInWindow::~StandInWindow() {

@@ -20,8 +20,10 @@ struct ReceivedKey {
 
 class StandInWindow {
  public:
-  // Creates the window on the calling thread, which must pump its messages.
-  explicit StandInWindow(const char* title = "Morlune stand-in");
+  // Creates the window on the calling thread, which must pump its messages. Another class
+  // makes a window that is not Morlune's, for tests that need one in front of it.
+  explicit StandInWindow(const char* title = "Morlune stand-in",
+                         const char* windowClass = MorluneWindowClass);
   ~StandInWindow();
   StandInWindow(const StandInWindow&) = delete;
   StandInWindow& operator=(const StandInWindow&) = delete;
@@ -41,8 +43,7 @@ class StandInWindow {
   std::function<void()> onDestroyed;
 
  private:
-  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam);
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
   std::vector<ReceivedKey> received_;

@@ -20,8 +20,7 @@ std::optional<VersionInfo> ReadVersionInfo(const std::string& path) {
   }
   info.fixed = *static_cast<VS_FIXEDFILEINFO*>(value);
 
-  if (VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) &&
-      length >= 4) {
+  if (VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) && length >= 4) {
     const auto* translation = static_cast<const WORD*>(value);
     info.language = translation[0];
     info.codePage = translation[1];

@@ -20,9 +20,9 @@ struct VersionInfo {
 
 // Standard string names, in the order a version block usually lists them.
 inline constexpr const char* VersionStringNames[] = {
-    "Comments",     "CompanyName",     "FileDescription",  "FileVersion",
-    "InternalName", "LegalCopyright",  "LegalTrademarks",  "OriginalFilename",
-    "PrivateBuild", "ProductName",     "ProductVersion",   "SpecialBuild"};
+    "Comments",     "CompanyName",    "FileDescription", "FileVersion",
+    "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFilename",
+    "PrivateBuild", "ProductName",    "ProductVersion",  "SpecialBuild"};
 
 std::optional<VersionInfo> ReadVersionInfo(const std::string& path);
 

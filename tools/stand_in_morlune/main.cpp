@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   };
   window.onDestroyed = [] { PostQuitMessage(0); };
   window.BringToFront();
-  std::printf("ready %lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window.handle())));
+  std::printf("ready %lX\n",
+              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window.handle())));
   std::fflush(stdout);
 
   MSG message;

@@ -1,0 +1,491 @@
+// Morlune.dll in a real Win32 runtime, seen from outside: a stand-in host loads it by name and
+// calls its exports through cdecl pointers; a low-level keyboard hook sees every key event it
+// injects; stand-in Morlune windows, in this process and in another, receive them.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/expected_key_map.h"
+#include "tests/plugin_model.h"
+#include "tests/wine/call_probe.h"
+#include "tests/wine/stand_in_morlune_process.h"
+#include "tools/hostkit/keyboard_capture.h"
+#include "tools/hostkit/plugin_library.h"
+#include "tools/hostkit/stand_in_window.h"
+
+namespace {
+
+using hostkit::CapturedKey;
+using hostkit::KeyboardCapture;
+using hostkit::StandInWindow;
+using keytrace::FormatTrace;
+
+constexpr std::int32_t WantedKeysMask = 0x3FF8;
+constexpr const char* AboutText =
+    "Morlune 1.99+ Remote Wonder Plug-In (2008/05/01)\n"
+    "\n"
+    "See http://www.morlune.example/rwplugins\n"
+    "for news and latest version";
+
+// Dispatches this thread's messages until `window` has received one more marker release, so
+// that every key event injected before the marker has reached it.
+bool PumpUntilNextMarker(StandInWindow& window, std::size_t& markersSeen) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    std::size_t markers = 0;
+    for (const hostkit::ReceivedKey& key : window.received()) {
+      if (key.vk == KeyboardCapture::MarkerKey && key.message == WM_KEYUP) ++markers;
+    }
+    if (markers > markersSeen) {
+      markersSeen = markers;
+      return true;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  return false;
+}
+
+std::string ReceivedTrace(const StandInWindow& window) {
+  std::vector<keytrace::KeyEvent> events;
+  for (const hostkit::ReceivedKey& key : window.received()) {
+    if (key.vk == KeyboardCapture::MarkerKey) continue;
+    events.push_back({key.vk, key.message == WM_KEYDOWN || key.message == WM_SYSKEYDOWN});
+  }
+  return FormatTrace(events);
+}
+
+// Finds the About box once it is up, or gives up after a while.
+HWND WaitForAboutBox() {
+  for (int i = 0; i < 400; ++i) {
+    if (HWND box = FindWindowA("#32770", "About")) return box;
+    Sleep(25);
+  }
+  return nullptr;
+}
+
+BOOL CALLBACK CountIfAboutBox(HWND window, LPARAM counter) {
+  char className[16] = {};
+  char title[16] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, title, sizeof title);
+  if (std::string(className) == "#32770" && std::string(title) == "About") {
+    ++*reinterpret_cast<int*>(counter);
+  }
+  return TRUE;
+}
+
+int CountAboutBoxes() {
+  int count = 0;
+  EnumWindows(&CountIfAboutBox, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  struct Outcome {
+    std::int32_t handled;
+    std::string trace;
+  };
+
+  static void SetUpTestSuite() { capture = new KeyboardCapture(); }
+  static void TearDownTestSuite() {
+    delete capture;
+    capture = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(capture->active()) << "the low-level keyboard hook could not be installed";
+    ASSERT_EQ(FindWindowA(hostkit::MorluneWindowClass, nullptr), nullptr)
+        << "a window of Morlune's class is already open";
+    std::vector<CapturedKey> stale;
+    ASSERT_TRUE(capture->Sync(stale)) << "the hook never saw the marker key";
+    Reload();
+  }
+
+  // A fresh copy of the DLL: the control-digit mode starts off again.
+  void Reload() {
+    plugin.reset();
+    std::string error;
+    plugin = hostkit::PluginLibrary::Load("Morlune.dll", error);
+    ASSERT_TRUE(plugin) << error;
+  }
+
+  const hostkit::PluginExports& dll() const { return plugin->exports(); }
+
+  // Everything injected since the last call, checked for what every event must carry.
+  std::string Injected() {
+    std::vector<CapturedKey> keys;
+    EXPECT_TRUE(capture->Sync(keys)) << "the hook never saw the marker key";
+    for (const CapturedKey& key : keys) {
+      EXPECT_EQ(key.scanCode, 0u) << FormatTrace(hostkit::AsKeyEvents(keys));
+      EXPECT_EQ(key.flags & LLKHF_EXTENDED, 0u) << FormatTrace(hostkit::AsKeyEvents(keys));
+      EXPECT_EQ(key.extraInfo, 0u) << FormatTrace(hostkit::AsKeyEvents(keys));
+    }
+    return FormatTrace(hostkit::AsKeyEvents(keys));
+  }
+
+  Outcome Press(std::uint32_t keyCode, std::uint32_t keyState = 1, std::uint32_t first = 0) {
+    const std::int32_t handled = dll().HandleKey(first, keyCode, keyState);
+    Outcome outcome{handled, Injected()};
+    ExpectNoKeyDown();
+    return outcome;
+  }
+
+  static void ExpectNoKeyDown() {
+    for (int vk = 1; vk < 256; ++vk) {
+      EXPECT_EQ(GetAsyncKeyState(vk) & 0x8000, 0) << "key " << keytrace::KeyName(vk) << " is down";
+    }
+  }
+
+  static KeyboardCapture* capture;
+  std::optional<hostkit::PluginLibrary> plugin;
+};
+
+KeyboardCapture* EndToEnd::capture = nullptr;
+
+TEST_F(EndToEnd, OneEventTravelsToMorlunesWindowInAnotherProcess) {
+  StandInMorluneProcess morlune;
+  std::string error;
+  ASSERT_TRUE(morlune.Start(error)) << error;
+  EXPECT_EQ(dll().AreYouInFocus(), 1);
+
+  EXPECT_EQ(Press(31).trace, "Ctrl↓ PgDn↓ PgDn↑ Ctrl↑");
+  std::vector<keytrace::KeyEvent> received;
+  ASSERT_TRUE(morlune.WaitForNextMarker(received)) << "the stand-in never saw the marker";
+  EXPECT_EQ(FormatTrace(received), "Ctrl↓ PgDn↓ PgDn↑ Ctrl↑");
+
+  morlune.Close();
+  EXPECT_EQ(dll().AreYouInFocus(), 0);
+  EXPECT_EQ(Press(31).handled, 0);
+}
+
+TEST_F(EndToEnd, EveryRowOfBothKeyTables) {
+  StandInWindow morlune;
+  ASSERT_TRUE(morlune.valid());
+  for (const ExpectedKey& row : ExpectedKeyMap) {
+    Reload();
+    const Outcome seen = Press(row.keyCode, row.keyState);
+    EXPECT_EQ(seen.handled, 1) << "key " << row.keyCode << " state " << row.keyState;
+    EXPECT_EQ(seen.trace, row.trace) << "key " << row.keyCode << " state " << row.keyState;
+  }
+}
+
+TEST_F(EndToEnd, EverythingElseIsIgnored) {
+  StandInWindow morlune;
+  ASSERT_TRUE(morlune.valid());
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> events;
+  for (std::uint32_t keyCode = 0; keyCode <= 48; ++keyCode) {
+    for (std::uint32_t keyState : {0u, 2u, 3u, 0xFFFFu}) {
+      if (!FindExpectedKey(static_cast<std::uint16_t>(keyCode),
+                           static_cast<std::uint16_t>(keyState))) {
+        events.push_back({keyCode, keyState});
+      }
+    }
+    if (!FindExpectedKey(static_cast<std::uint16_t>(keyCode), 1)) events.push_back({keyCode, 1});
+  }
+  // All of 49..1024, then a spread up to the largest code (the native tests cover every code).
+  for (std::uint32_t keyCode = 49; keyCode <= 1024; ++keyCode) events.push_back({keyCode, 1});
+  for (std::uint32_t keyCode = 1025; keyCode <= 0xFFFF; keyCode += 251) {
+    events.push_back({keyCode, 1});
+    events.push_back({keyCode, 2});
+  }
+  events.push_back({0xFFFF, 1});
+
+  for (auto [keyCode, keyState] : events) {
+    ASSERT_EQ(dll().HandleKey(0, keyCode, keyState), 0)
+        << "key " << keyCode << " state " << keyState;
+  }
+  EXPECT_EQ(Injected(), "(nothing)");
+  EXPECT_EQ(Press(4).trace, "Num4↓ Num4↑") << "key 28 in another state switched the mode";
+}
+
+TEST_F(EndToEnd, OnlyTheLowHalvesOfKeyCodeAndStateCount) {
+  StandInWindow morlune;
+  ASSERT_TRUE(morlune.valid());
+  struct Case {
+    std::uint32_t first, keyCodeArg, keyStateArg;
+    std::int32_t handled;
+    const char* trace;
+  };
+  const Case cases[] = {
+      {0, 0x0001'0017, 1, 1, "F6↓ F6↑"},
+      {0, 23, 0x0002'0001, 1, "F6↓ F6↑"},
+      {0xDEADBEEF, 0xFFFF'001F, 0xFFFF'0001, 1, "Ctrl↓ PgDn↓ PgDn↑ Ctrl↑"},
+      {0, 0x0001'0019, 0x0003'0002, 1, "F11↓ F11↑"},
+      {0, 0x0001'0017, 0x0001'0000, 0, "(nothing)"},
+      {0, 0x0002'0031, 1, 0, "(nothing)"},
+  };
+  for (const Case& c : cases) {
+    const Outcome seen = Press(c.keyCodeArg, c.keyStateArg, c.first);
+    EXPECT_EQ(seen.handled, c.handled) << std::hex << c.keyCodeArg << " / " << c.keyStateArg;
+    EXPECT_EQ(seen.trace, c.trace) << std::hex << c.keyCodeArg << " / " << c.keyStateArg;
+  }
+}
+
+struct Step {
+  std::uint16_t keyCode;
+  std::uint16_t keyState;
+  bool targetPresent;
+  std::int32_t handled;
+  const char* trace;
+};
+
+struct Scenario {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+TEST_F(EndToEnd, ControlDigitScenarios) {
+  const char* ctrl1 = "Ctrl↓ Num1↓ Num1↑ Ctrl↑";
+  const char* ctrl4 = "Ctrl↓ Num4↓ Num4↑ Ctrl↑";
+  const char* plain4 = "Num4↓ Num4↑";
+  const char* none = "(nothing)";
+  const Scenario scenarios[] = {
+      {"28 then four digits",
+       {{28, 1, true, 1, none},
+        {1, 1, true, 1, ctrl1},
+        {2, 1, true, 1, "Ctrl↓ Num2↓ Num2↑ Ctrl↑"},
+        {3, 1, true, 1, "Ctrl↓ Num3↓ Num3↑ Ctrl↑"},
+        {4, 1, true, 1, plain4}}},
+      {"28, digit, 28: off, then a fresh three",
+       {{28, 1, true, 1, none},
+        {4, 1, true, 1, ctrl4},
+        {28, 1, true, 1, none},
+        {4, 1, true, 1, plain4},
+        {28, 1, true, 1, none},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, plain4}}},
+      {"mode on: 23 and 30 neither use nor advance it",
+       {{28, 1, true, 1, none},
+        {1, 1, true, 1, ctrl1},
+        {23, 1, true, 1, "F6↓ F6↑"},
+        {30, 1, true, 1, "Ctrl↓ PgUp↓ PgUp↑ Ctrl↑"},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, plain4}}},
+      {"a digit in state 2 does nothing",
+       {{28, 1, true, 1, none},
+        {4, 2, true, 0, none},
+        {28, 2, true, 0, none},
+        {4, 1, true, 1, ctrl4}}},
+      {"events while the target is absent leave the mode alone",
+       {{28, 1, true, 1, none},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, false, 0, none},
+        {28, 1, false, 0, none},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, ctrl4},
+        {4, 1, true, 1, plain4}}},
+      {"28 twice leaves it off",
+       {{28, 1, true, 1, none}, {28, 1, true, 1, none}, {4, 1, true, 1, plain4}}},
+  };
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(scenario.name);
+    Reload();
+    std::optional<StandInWindow> morlune;
+    for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+      const Step& step = scenario.steps[i];
+      if (step.targetPresent && !morlune) morlune.emplace();
+      if (!step.targetPresent) morlune.reset();
+      const Outcome seen = Press(step.keyCode, step.keyState);
+      EXPECT_EQ(seen.handled, step.handled)
+          << "step " << i << ": key " << step.keyCode << " state " << step.keyState;
+      EXPECT_EQ(seen.trace, step.trace)
+          << "step " << i << ": key " << step.keyCode << " state " << step.keyState;
+    }
+  }
+}
+
+TEST_F(EndToEnd, WithoutTargetNothingIsHandledOrSent) {
+  EXPECT_EQ(dll().AreYouInFocus(), 0);
+  for (std::uint32_t keyState : {1u, 2u}) {
+    for (std::uint32_t keyCode = 0; keyCode <= 48; ++keyCode) {
+      EXPECT_EQ(dll().HandleKey(0, keyCode, keyState), 0)
+          << "key " << keyCode << " state " << keyState;
+    }
+  }
+  EXPECT_EQ(Injected(), "(nothing)");
+  ExpectNoKeyDown();
+}
+
+TEST_F(EndToEnd, TargetInTheBackgroundStillCountsAndKeysGoToTheFrontWindow) {
+  StandInWindow morlune;
+  StandInWindow front("Another application", "MorluneTestOtherApp");
+  ASSERT_TRUE(morlune.valid() && front.valid());
+  morlune.BringToFront();
+  front.BringToFront();
+  std::size_t frontMarkers = 0;
+
+  EXPECT_EQ(dll().AreYouInFocus(), 1);
+  EXPECT_EQ(Press(23).trace, "F6↓ F6↑");
+  ASSERT_TRUE(PumpUntilNextMarker(front, frontMarkers)) << "the front window never saw the marker";
+  EXPECT_EQ(ReceivedTrace(front), "F6↓ F6↑");
+  EXPECT_EQ(ReceivedTrace(morlune), "(nothing)");
+}
+
+TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
+  StandInWindow morlune;
+  ASSERT_TRUE(morlune.valid());
+  Press(28);  // mode on: the box must not change it
+
+  std::atomic<std::int32_t> result{-1};
+  std::thread host([&] { result = dll().Configure(morlune.handle()); });
+  HWND box = WaitForAboutBox();
+  ASSERT_NE(box, nullptr) << "no About box appeared";
+  EXPECT_EQ(CountAboutBoxes(), 1);
+  EXPECT_EQ(GetWindow(box, GW_OWNER), morlune.handle());
+
+  std::vector<std::string> buttons;
+  std::vector<std::string> texts;
+  bool icon = false;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    char className[32] = {};
+    char text[512] = {};
+    GetClassNameA(child, className, sizeof className);
+    GetWindowTextA(child, text, sizeof text);
+    const LONG style = GetWindowLongA(child, GWL_STYLE);
+    if (!(style & WS_VISIBLE)) continue;
+    if (_stricmp(className, "Button") == 0) buttons.push_back(text);
+    if (_stricmp(className, "Static") == 0) {
+      if ((style & SS_TYPEMASK) == SS_ICON) {
+        icon = true;
+      } else {
+        texts.push_back(text);
+      }
+    }
+  }
+  EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
+  EXPECT_EQ(texts, std::vector<std::string>{AboutText});
+  EXPECT_FALSE(icon) << "the box shows an icon";
+
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  host.join();
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(Press(4).trace, "Ctrl↓ Num4↓ Num4↑ Ctrl↑") << "Configure changed the mode";
+}
+
+// Closes every About box that appears until stopped, for calls that show one in passing.
+class AboutBoxCloser {
+ public:
+  AboutBoxCloser()
+      : thread_([this] {
+          while (!stop_) {
+            if (HWND box = FindWindowA("#32770", "About")) PostMessageA(box, WM_COMMAND, IDOK, 0);
+            Sleep(20);
+          }
+        }) {}
+  ~AboutBoxCloser() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST_F(EndToEnd, ExportsAreCdeclAndKeepTheCallersRegisters) {
+  StandInWindow morlune;
+  ASSERT_TRUE(morlune.valid());
+  AboutBoxCloser closer;
+  const auto owner = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(morlune.handle()));
+  struct Case {
+    const char* name;
+    const void* function;
+    std::vector<std::uint32_t> arguments;
+    std::uint32_t result;
+  };
+  std::vector<Case> cases = {
+      {"WhatKeysDoYouWant", reinterpret_cast<const void*>(dll().WhatKeysDoYouWant), {}, 0x3FF8},
+      {"AreYouInFocus", reinterpret_cast<const void*>(dll().AreYouInFocus), {}, 1},
+      {"HandleKey", reinterpret_cast<const void*>(dll().HandleKey), {0, 23, 1}, 1},
+      {"HandleKey", reinterpret_cast<const void*>(dll().HandleKey), {0, 13, 1}, 0},
+      {"Configure", reinterpret_cast<const void*>(dll().Configure), {owner}, IDOK},
+  };
+  for (std::uint32_t count = 0; count <= 8; ++count) {
+    cases.push_back({"EnumerateProgrammableFunction",
+                     reinterpret_cast<const void*>(dll().EnumerateProgrammableFunction),
+                     std::vector<std::uint32_t>(count, 0xA5A5A5A5), 0});
+  }
+  for (const Case& c : cases) {
+    CallProbe probe{};
+    ProbeCdeclCall(c.function, c.arguments.data(), static_cast<std::uint32_t>(c.arguments.size()),
+                   &probe);
+    SCOPED_TRACE(std::string(c.name) + " with " + std::to_string(c.arguments.size()) +
+                 " arguments");
+    EXPECT_EQ(probe.result, c.result);
+    EXPECT_EQ(probe.espAfterCall, probe.espBeforeCall) << "the callee moved the stack pointer";
+    EXPECT_EQ(probe.ebx, ProbeEbx);
+    EXPECT_EQ(probe.esi, ProbeEsi);
+    EXPECT_EQ(probe.edi, ProbeEdi);
+    EXPECT_EQ(probe.ebp, ProbeEbp);
+  }
+  Injected();
+}
+
+TEST_F(EndToEnd, RandomSoakAgainstAModel) {
+  const char* seedText = std::getenv("MORLUNE_SOAK_SEED");
+  const unsigned seed =
+      seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 0)) : std::random_device{}();
+  std::printf("soak seed %u (set MORLUNE_SOAK_SEED to repeat)\n", seed);
+  RecordProperty("seed", std::to_string(seed));
+  std::mt19937 random(seed);
+  auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+
+  PluginModel model;
+  std::optional<StandInWindow> morlune;
+  morlune.emplace();
+  AboutBoxCloser closer;
+  for (int call = 0; call < 2500 && !HasFailure(); ++call) {
+    const int what = static_cast<int>(random() % 100);
+    if (what < 2) {  // the target comes or goes
+      if (morlune) {
+        morlune.reset();
+      } else {
+        morlune.emplace();
+      }
+      continue;
+    }
+    if (what < 4) {
+      ASSERT_EQ(dll().AreYouInFocus(), morlune ? 1 : 0) << "call " << call;
+    } else if (what < 5) {
+      ASSERT_EQ(dll().WhatKeysDoYouWant(), WantedKeysMask) << "call " << call;
+    } else if (what < 6) {
+      ASSERT_EQ(dll().EnumerateProgrammableFunction(), 0) << "call " << call;
+    } else if (what < 7 && call % 10 == 0) {
+      ASSERT_EQ(dll().Configure(nullptr), IDOK) << "call " << call;
+    } else {
+      std::uint32_t keyCode = chance(90) ? random() % 50 : random() & 0xFFFF;
+      std::uint32_t keyState = chance(80) ? 1 : chance(60) ? 2 : random() & 0xFFFF;
+      if (chance(10)) keyCode |= random() << 16;
+      if (chance(10)) keyState |= random() << 16;
+      const PluginModel::Result expected = model.HandleKey(morlune.has_value(), keyCode, keyState);
+      const std::int32_t handled = dll().HandleKey(random(), keyCode, keyState);
+      const std::string trace = Injected();
+      ASSERT_EQ(handled, expected.handled)
+          << "call " << call << ": key " << keyCode << " state " << keyState;
+      ASSERT_EQ(trace, expected.trace)
+          << "call " << call << ": key " << keyCode << " state " << keyState;
+    }
+    if (call % 250 == 0) ExpectNoKeyDown();
+  }
+  ExpectNoKeyDown();
+}
+
+}  // namespace
