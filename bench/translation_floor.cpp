@@ -50,8 +50,12 @@ HandledFlag FloorCtrlTap(CtrlDigitState&, const KeystrokeSink& sink, std::uint32
 namespace {
 
 void IgnoreKey(void*, keys::VirtualKey) {}
-bool TargetPresent(void*) { return true; }
-bool TargetAbsent(void*) { return false; }
+bool TargetPresent(void*) {
+  return true;
+}
+bool TargetAbsent(void*) {
+  return false;
+}
 
 }  // namespace
 

@@ -1,25 +1,38 @@
-# cmake -P: copy the sources to WORK_DIR/src, build Morlune.dll in WORK_DIR/build, and require
-# the result to equal REFERENCE byte for byte.
+# cmake -P: builds the release twice, each time from a copy of the sources in another folder,
+# and requires both builds' Morlune.dll and ZIP to be identical, and the DLL to equal REFERENCE
+# (the one the main build made).
 file(REMOVE_RECURSE ${WORK_DIR})
 file(GLOB entries RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
-foreach(entry IN LISTS entries)
-  if(NOT entry MATCHES "^(build|dist|\\.git)$")
-    file(COPY ${SOURCE_DIR}/${entry} DESTINATION ${WORK_DIR}/src)
-  endif()
+
+foreach(copy first second)
+  set(src ${WORK_DIR}/${copy}/src)
+  set(build ${WORK_DIR}/${copy}/out)
+  foreach(entry IN LISTS entries)
+    if(NOT entry MATCHES "^(build|dist|\\.git)$")
+      file(COPY ${SOURCE_DIR}/${entry} DESTINATION ${src})
+    endif()
+  endforeach()
+  execute_process(COMMAND ${CMAKE_COMMAND} -S ${src} -B ${build} -G Ninja
+                          -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target release_checksums
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${CMAKE_CPACK_COMMAND} WORKING_DIRECTORY ${build}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(GLOB_RECURSE dll_${copy} ${build}/bin/Morlune.dll)
+  file(GLOB zip_${copy} ${build}/release/*.zip)
 endforeach()
 
-execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK_DIR}/src -B ${WORK_DIR}/build -G Ninja
-                        -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
-                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build --target Morlune
-                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+function(require_same what a b)
+  file(SHA256 ${a} hash_a)
+  file(SHA256 ${b} hash_b)
+  if(NOT hash_a STREQUAL hash_b)
+    message(FATAL_ERROR "${what} differs between builds:\n  ${a}: ${hash_a}\n  ${b}: ${hash_b}")
+  endif()
+  message(STATUS "${what} identical: ${hash_a}")
+endfunction()
 
-file(GLOB_RECURSE rebuilt ${WORK_DIR}/build/Morlune.dll)
-file(SHA256 ${REFERENCE} expected)
-file(SHA256 ${rebuilt} seen)
-if(NOT expected STREQUAL seen)
-  message(FATAL_ERROR "Morlune.dll differs when built in another folder:\n"
-                      "  ${REFERENCE}: ${expected}\n  ${rebuilt}: ${seen}")
-endif()
-message(STATUS "identical: ${seen}")
+require_same("Morlune.dll" ${REFERENCE} ${dll_first})
+require_same("Morlune.dll" ${dll_first} ${dll_second})
+require_same("the release ZIP" ${zip_first} ${zip_second})
 file(REMOVE_RECURSE ${WORK_DIR})
