@@ -67,11 +67,25 @@ std::string ReceivedTrace(const StandInWindow& window) {
   return FormatTrace(events);
 }
 
+// Runs this thread's messages for up to `ms`: windows this thread owns must keep answering
+// while another thread's modal box disables and re-enables them.
+void PumpMessagesFor(DWORD ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  do {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  } while (std::chrono::steady_clock::now() < deadline);
+}
+
 // Finds the About box once it is up, or gives up after a while.
 HWND WaitForAboutBox() {
   for (int i = 0; i < 400; ++i) {
     if (HWND box = FindWindowA("#32770", "About")) return box;
-    Sleep(25);
+    PumpMessagesFor(25);
   }
   return nullptr;
 }
@@ -196,13 +210,10 @@ TEST_F(EndToEnd, EverythingElseIsIgnored) {
     }
     if (!FindExpectedKey(static_cast<std::uint16_t>(keyCode), 1)) events.push_back({keyCode, 1});
   }
-  // All of 49..1024, then a spread up to the largest code (the native tests cover every code).
-  for (std::uint32_t keyCode = 49; keyCode <= 1024; ++keyCode) events.push_back({keyCode, 1});
-  for (std::uint32_t keyCode = 1025; keyCode <= 0xFFFF; keyCode += 251) {
+  for (std::uint32_t keyCode = 49; keyCode <= 0xFFFF; ++keyCode) {
     events.push_back({keyCode, 1});
     events.push_back({keyCode, 2});
   }
-  events.push_back({0xFFFF, 1});
 
   for (auto [keyCode, keyState] : events) {
     ASSERT_EQ(dll().HandleKey(0, keyCode, keyState), 0)
@@ -344,7 +355,15 @@ TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
   Press(28);  // mode on: the box must not change it
 
   std::atomic<std::int32_t> result{-1};
-  std::thread host([&] { result = dll().Configure(morlune.handle()); });
+  std::atomic<bool> returned{false};
+  std::thread host([&] {
+    result = dll().Configure(morlune.handle());
+    returned = true;
+  });
+  struct Joiner {
+    std::thread& thread;
+    ~Joiner() { thread.join(); }
+  } joiner{host};
   HWND box = WaitForAboutBox();
   ASSERT_NE(box, nullptr) << "no About box appeared";
   EXPECT_EQ(CountAboutBoxes(), 1);
@@ -363,8 +382,9 @@ TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
     if (!(style & WS_VISIBLE)) continue;
     if (_stricmp(className, "Button") == 0) buttons.push_back(text);
     if (_stricmp(className, "Static") == 0) {
+      // The dialog template may keep an icon control; only an icon loaded into it shows.
       if ((style & SS_TYPEMASK) == SS_ICON) {
-        icon = true;
+        icon = icon || SendMessageA(child, STM_GETICON, 0, 0) != 0;
       } else {
         texts.push_back(text);
       }
@@ -375,7 +395,8 @@ TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
   EXPECT_FALSE(icon) << "the box shows an icon";
 
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  host.join();
+  for (int i = 0; i < 400 && !returned; ++i) PumpMessagesFor(25);
+  ASSERT_TRUE(returned) << "Configure did not return after OK";
   EXPECT_EQ(result, IDOK);
   EXPECT_EQ(Press(4).trace, "Ctrl↓ Num4↓ Num4↑ Ctrl↑") << "Configure changed the mode";
 }

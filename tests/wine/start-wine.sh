@@ -36,4 +36,7 @@ if [ ! -f "$WINEPREFIX/.morlune-ready" ]; then
   touch "$WINEPREFIX/.morlune-ready"
 fi
 setsid wineserver -p </dev/null >/dev/null 2>&1
+# Start Wine's background services now, detached: a test that started them would hand them its
+# output pipe, and CTest would wait for them to close it.
+setsid wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
 echo "Xvfb on :$display, Wine prefix $WINEPREFIX"
