@@ -58,10 +58,20 @@ bool StandInMorluneProcess::Start(std::string& error) {
 }
 
 void StandInMorluneProcess::ReadLines() {
+  // Polled, and ended by the process's end rather than the pipe's: Wine's background programs
+  // may inherit the write end and keep the pipe open.
   std::string pending;
   char buffer[512];
-  DWORD got = 0;
-  while (ReadFile(output_, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+  for (;;) {
+    const bool processEnded = WaitForSingleObject(process_.hProcess, 5) == WAIT_OBJECT_0;
+    DWORD available = 0;
+    DWORD got = 0;
+    if (!PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available == 0) {
+      if (processEnded) break;
+      continue;
+    }
+    if (!ReadFile(output_, buffer, sizeof buffer, &got, nullptr) || got == 0) break;
     pending.append(buffer, got);
     std::size_t end;
     while ((end = pending.find('\n')) != std::string::npos) {
