@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-./build.sh
+./build.sh --no-demo
 ctest --preset native
 ctest --preset win32
