@@ -6,10 +6,10 @@ namespace keys {
 namespace {
 
 KeyAction LookUp(KeyCode code, KeyState keyState) {
-  if (keyState == KeyStatePressed) {
+  if (keyState == MainKeyState) {
     return code < RemoteKeyCount ? RemoteKeyTable[code] : KeyAction::None();
   }
-  if (keyState == KeyStateSecond) {
+  if (keyState == SecondKeyState) {
     for (const SecondStateEntry& entry : SecondStateKeyTable) {
       if (entry.keyCode == code) return entry.action;
     }

@@ -9,8 +9,9 @@ namespace keys {
 using KeyCode = std::uint16_t;
 using KeyState = std::uint16_t;
 
-inline constexpr KeyState KeyStatePressed = 1;  // the state every table key answers to
-inline constexpr KeyState KeyStateSecond = 2;   // a second state only keys 25 and 26 answer to
+// What the host's key states mean is its own; the plug-in acts on these two only.
+inline constexpr KeyState MainKeyState = 1;    // RemoteKeyTable
+inline constexpr KeyState SecondKeyState = 2;  // SecondStateKeyTable
 
 inline constexpr KeyCode RemoteKeyCount = 49;  // codes 0..48; anything above is None
 
