@@ -24,7 +24,7 @@ class KeyTranslation : public ::testing::Test {
     return {handled, recorder.TakeTrace()};
   }
 
-  void ExpectMode(std::int32_t mode, std::int32_t count) {
+  void ExpectMode(std::int32_t mode, std::int32_t count) const {
     EXPECT_EQ(state.CtrlDigitMode, mode);
     EXPECT_EQ(state.CtrlDigitCount, count);
   }

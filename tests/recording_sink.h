@@ -23,7 +23,7 @@ class RecordingSink {
   }
 
   // Keys pressed and not yet released, as a trace of downs.
-  std::string HeldKeys() const {
+  [[nodiscard]] std::string HeldKeys() const {
     std::vector<keytrace::KeyEvent> held;
     for (std::uint8_t vk : held_) held.push_back({vk, true});
     return held.empty() ? "" : keytrace::FormatTrace(held);

@@ -29,8 +29,8 @@ bool IsModifier(std::uint8_t vk) {
 }  // namespace
 
 std::string KeyName(std::uint8_t vk) {
-  if (vk >= 0x30 && vk <= 0x39) return std::string(1, static_cast<char>(vk));  // '0'..'9'
-  if (vk >= 0x41 && vk <= 0x5A) return std::string(1, static_cast<char>(vk));  // 'A'..'Z'
+  if (vk >= 0x30 && vk <= 0x39) return {static_cast<char>(vk)};  // '0'..'9'
+  if (vk >= 0x41 && vk <= 0x5A) return {static_cast<char>(vk)};  // 'A'..'Z'
   if (vk >= 0x60 && vk <= 0x69) return "Num" + std::to_string(vk - 0x60);
   if (vk >= 0x70 && vk <= 0x87) return "F" + std::to_string(vk - 0x70 + 1);
   for (const NamedKey& named : kNames) {
