@@ -30,14 +30,18 @@ struct EventKind {
 
 // The floor: ask for the target, read the table entry with no bounds or state check, and make
 // the sink calls the entry needs, with no dispatch and no mode bookkeeping.
-keys::HandledFlag FloorLookUpOnly(keys::CtrlDigitState&, const keys::KeystrokeSink&, std::uint32_t,
-                                  std::uint32_t, std::uint32_t);
-keys::HandledFlag FloorTap(keys::CtrlDigitState&, const keys::KeystrokeSink&, std::uint32_t,
-                           std::uint32_t, std::uint32_t);
-keys::HandledFlag FloorChord(keys::CtrlDigitState&, const keys::KeystrokeSink&, std::uint32_t,
-                             std::uint32_t, std::uint32_t);
-keys::HandledFlag FloorCtrlTap(keys::CtrlDigitState&, const keys::KeystrokeSink&, std::uint32_t,
-                               std::uint32_t, std::uint32_t);
+keys::HandledFlag FloorLookUpOnly(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
+                                  std::uint32_t first, std::uint32_t keyCodeArg,
+                                  std::uint32_t keyStateArg);
+keys::HandledFlag FloorTap(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
+                           std::uint32_t first, std::uint32_t keyCodeArg,
+                           std::uint32_t keyStateArg);
+keys::HandledFlag FloorChord(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
+                             std::uint32_t first, std::uint32_t keyCodeArg,
+                             std::uint32_t keyStateArg);
+keys::HandledFlag FloorCtrlTap(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
+                               std::uint32_t first, std::uint32_t keyCodeArg,
+                               std::uint32_t keyStateArg);
 
 // Sinks whose calls do nothing, defined in another translation unit so no call can be elided.
 extern const keys::KeystrokeSink NullSink;

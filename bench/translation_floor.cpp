@@ -9,15 +9,16 @@ using keys::CtrlDigitState;
 using keys::HandledFlag;
 using keys::KeystrokeSink;
 
-HandledFlag FloorLookUpOnly(CtrlDigitState&, const KeystrokeSink& sink, std::uint32_t,
-                            std::uint32_t keyCodeArg, std::uint32_t) {
+HandledFlag FloorLookUpOnly(CtrlDigitState& /*state*/, const KeystrokeSink& sink,
+                            std::uint32_t /*first*/, std::uint32_t keyCodeArg,
+                            std::uint32_t /*keyStateArg*/) {
   if (!sink.IsTargetPresent(sink.context)) return 0;
   const keys::KeyAction action = keys::RemoteKeyTable[static_cast<keys::KeyCode>(keyCodeArg)];
   return action.kind == keys::KeyActionKind::None ? 0 : 1;
 }
 
-HandledFlag FloorTap(CtrlDigitState&, const KeystrokeSink& sink, std::uint32_t,
-                     std::uint32_t keyCodeArg, std::uint32_t) {
+HandledFlag FloorTap(CtrlDigitState& /*state*/, const KeystrokeSink& sink, std::uint32_t /*first*/,
+                     std::uint32_t keyCodeArg, std::uint32_t /*keyStateArg*/) {
   if (!sink.IsTargetPresent(sink.context)) return 0;
   const keys::KeyAction action = keys::RemoteKeyTable[static_cast<keys::KeyCode>(keyCodeArg)];
   sink.KeyDown(sink.context, action.key);
@@ -25,8 +26,9 @@ HandledFlag FloorTap(CtrlDigitState&, const KeystrokeSink& sink, std::uint32_t,
   return 1;
 }
 
-HandledFlag FloorChord(CtrlDigitState&, const KeystrokeSink& sink, std::uint32_t,
-                       std::uint32_t keyCodeArg, std::uint32_t) {
+HandledFlag FloorChord(CtrlDigitState& /*state*/, const KeystrokeSink& sink,
+                       std::uint32_t /*first*/, std::uint32_t keyCodeArg,
+                       std::uint32_t /*keyStateArg*/) {
   if (!sink.IsTargetPresent(sink.context)) return 0;
   const keys::KeyAction action = keys::RemoteKeyTable[static_cast<keys::KeyCode>(keyCodeArg)];
   sink.KeyDown(sink.context, action.modifier);
@@ -36,8 +38,9 @@ HandledFlag FloorChord(CtrlDigitState&, const KeystrokeSink& sink, std::uint32_t
   return 1;
 }
 
-HandledFlag FloorCtrlTap(CtrlDigitState&, const KeystrokeSink& sink, std::uint32_t,
-                         std::uint32_t keyCodeArg, std::uint32_t) {
+HandledFlag FloorCtrlTap(CtrlDigitState& /*state*/, const KeystrokeSink& sink,
+                         std::uint32_t /*first*/, std::uint32_t keyCodeArg,
+                         std::uint32_t /*keyStateArg*/) {
   if (!sink.IsTargetPresent(sink.context)) return 0;
   const keys::KeyAction action = keys::RemoteKeyTable[static_cast<keys::KeyCode>(keyCodeArg)];
   sink.KeyDown(sink.context, keys::VK_CONTROL);
@@ -49,11 +52,11 @@ HandledFlag FloorCtrlTap(CtrlDigitState&, const KeystrokeSink& sink, std::uint32
 
 namespace {
 
-void IgnoreKey(void*, keys::VirtualKey) {}
-bool TargetPresent(void*) {
+void IgnoreKey(void* /*context*/, keys::VirtualKey /*vk*/) {}
+bool TargetPresent(void* /*context*/) {
   return true;
 }
-bool TargetAbsent(void*) {
+bool TargetAbsent(void* /*context*/) {
   return false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): <windows.h>'s own name for what HWND points to.
 struct HWND__;
 
 namespace platform {

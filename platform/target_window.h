@@ -2,6 +2,7 @@
 
 // The target application is recognised by the class of its top-level windows alone. Declared
 // without <windows.h> so key translation headers can sit beside it.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): <windows.h>'s own name for what HWND points to.
 struct HWND__;
 
 namespace platform {

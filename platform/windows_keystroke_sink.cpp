@@ -6,9 +6,15 @@
 namespace platform {
 namespace {
 
-void Down(void*, keys::VirtualKey vk) { KeyDown(vk); }
-void Up(void*, keys::VirtualKey vk) { KeyUp(vk); }
-bool Present(void*) { return IsTargetPresent(); }
+void Down(void* /*context*/, keys::VirtualKey vk) {
+  KeyDown(vk);
+}
+void Up(void* /*context*/, keys::VirtualKey vk) {
+  KeyUp(vk);
+}
+bool Present(void* /*context*/) {
+  return IsTargetPresent();
+}
 
 }  // namespace
 

@@ -18,7 +18,7 @@ class MorluneDll : public ::testing::Test {
     ASSERT_TRUE(plugin) << error;
   }
 
-  const hostkit::PluginExports& dll() const { return plugin->exports(); }
+  [[nodiscard]] const hostkit::PluginExports& dll() const { return plugin->exports(); }
 
   std::optional<hostkit::PluginLibrary> plugin;
 };

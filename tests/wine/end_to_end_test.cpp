@@ -96,6 +96,7 @@ BOOL CALLBACK CountIfAboutBox(HWND window, LPARAM counter) {
   GetClassNameA(window, className, sizeof className);
   GetWindowTextA(window, title, sizeof title);
   if (std::string(className) == "#32770" && std::string(title) == "About") {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): EnumWindows passes our pointer as an LPARAM.
     ++*reinterpret_cast<int*>(counter);
   }
   return TRUE;
@@ -137,10 +138,10 @@ class EndToEnd : public ::testing::Test {
     ASSERT_TRUE(plugin) << error;
   }
 
-  const hostkit::PluginExports& dll() const { return plugin->exports(); }
+  [[nodiscard]] const hostkit::PluginExports& dll() const { return plugin->exports(); }
 
   // Everything injected since the last call, checked for what every event must carry.
-  std::string Injected() {
+  static std::string Injected() {
     std::vector<CapturedKey> keys;
     EXPECT_TRUE(capture->Sync(keys)) << "the hook never saw the marker key";
     for (const CapturedKey& key : keys) {
@@ -205,14 +206,14 @@ TEST_F(EndToEnd, EverythingElseIsIgnored) {
     for (std::uint32_t keyState : {0u, 2u, 3u, 0xFFFFu}) {
       if (!FindExpectedKey(static_cast<std::uint16_t>(keyCode),
                            static_cast<std::uint16_t>(keyState))) {
-        events.push_back({keyCode, keyState});
+        events.emplace_back(keyCode, keyState);
       }
     }
-    if (!FindExpectedKey(static_cast<std::uint16_t>(keyCode), 1)) events.push_back({keyCode, 1});
+    if (!FindExpectedKey(static_cast<std::uint16_t>(keyCode), 1)) events.emplace_back(keyCode, 1);
   }
   for (std::uint32_t keyCode = 49; keyCode <= 0xFFFF; ++keyCode) {
-    events.push_back({keyCode, 1});
-    events.push_back({keyCode, 2});
+    events.emplace_back(keyCode, 1);
+    events.emplace_back(keyCode, 2);
   }
 
   for (auto [keyCode, keyState] : events) {
@@ -380,13 +381,13 @@ TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
     GetWindowTextA(child, text, sizeof text);
     const LONG style = GetWindowLongA(child, GWL_STYLE);
     if (!(style & WS_VISIBLE)) continue;
-    if (_stricmp(className, "Button") == 0) buttons.push_back(text);
+    if (_stricmp(className, "Button") == 0) buttons.emplace_back(text);
     if (_stricmp(className, "Static") == 0) {
       // The dialog template may keep an icon control; only an icon loaded into it shows.
       if ((style & SS_TYPEMASK) == SS_ICON) {
         icon = icon || SendMessageA(child, STM_GETICON, 0, 0) != 0;
       } else {
-        texts.push_back(text);
+        texts.emplace_back(text);
       }
     }
   }

@@ -17,7 +17,7 @@ namespace {
 
 class Plughost : public ::testing::Test {
  protected:
-  ProgramRun Run(const std::string& arguments, const std::string& input = "") {
+  static ProgramRun Run(const std::string& arguments, const std::string& input = "") {
     ProgramRun run;
     std::string error;
     EXPECT_TRUE(RunProgramBesideThisOne("plughost.exe", arguments, input, run, error)) << error;
@@ -37,6 +37,7 @@ TEST_F(Plughost, InfoShowsExportsVersionAndAnswers) {
   const ProgramRun run = Run("info Morlune.dll");
   EXPECT_EQ(run.exitCode, 0u) << run.err;
   for (const char* line : {
+           // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one expected block, on 2 lines.
            "Exports (module name \"Morlune.dll\"):\n  @1 AreYouInFocus\n  @2 Configure\n"
            "  @3 EnumerateProgrammableFunction\n  @4 HandleKey\n  @5 WhatKeysDoYouWant\n",
            "  file version           1.2.1.0\n",

@@ -28,7 +28,12 @@ bool RunProgramBesideThisOne(const std::string& program, const std::string& argu
                              const std::string& input, ProgramRun& run, std::string& error,
                              DWORD timeoutMs) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
+  HANDLE inRead = nullptr;
+  HANDLE inWrite = nullptr;
+  HANDLE outRead = nullptr;
+  HANDLE outWrite = nullptr;
+  HANDLE errRead = nullptr;
+  HANDLE errWrite = nullptr;
   if (!CreatePipe(&inRead, &inWrite, &inheritable, 0) ||
       !CreatePipe(&outRead, &outWrite, &inheritable, 0) ||
       !CreatePipe(&errRead, &errWrite, &inheritable, 0)) {

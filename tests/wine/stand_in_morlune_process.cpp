@@ -81,6 +81,8 @@ void StandInMorluneProcess::ReadLines() {
       unsigned long value = 0;
       std::lock_guard lock(mutex_);
       if (std::sscanf(line.c_str(), "ready %lx", &value) == 1) {
+        // The stand-in process prints its window handle as a number.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         window_ = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
       } else if (std::sscanf(line.c_str(), "%31s %lx", message, &value) == 2) {
         const bool down = std::strstr(message, "DOWN") != nullptr;

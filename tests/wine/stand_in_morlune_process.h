@@ -22,7 +22,7 @@ class StandInMorluneProcess {
 
   // Starts the process and waits until its window exists; false (with `error`) otherwise.
   bool Start(std::string& error);
-  HWND window() const { return window_; }
+  [[nodiscard]] HWND window() const { return window_; }
 
   // Waits until the window has received the next marker release (F24 up, injected by a
   // KeyboardCapture::Sync), then returns the other key messages received before it.

@@ -55,6 +55,7 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
   KeyboardCapture* self = activeCapture;
   if (code != HC_ACTION || self == nullptr) return CallNextHookEx(nullptr, code, wParam, lParam);
 
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): a low-level hook gets its KBDLLHOOKSTRUCT so.
   const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
   const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
   {

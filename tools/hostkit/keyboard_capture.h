@@ -44,7 +44,7 @@ class KeyboardCapture {
   KeyboardCapture& operator=(const KeyboardCapture&) = delete;
 
   // False when the hook could not be installed.
-  bool active() const { return hookInstalled_; }
+  [[nodiscard]] bool active() const { return hookInstalled_; }
 
   // Injects a marker (down and up, delivered like any other event, so a window that records
   // keys can wait for it too) and waits up to `timeoutMs` for the hook

@@ -41,8 +41,8 @@ class PluginLibrary {
   PluginLibrary& operator=(const PluginLibrary&) = delete;
   ~PluginLibrary();
 
-  const PluginExports& exports() const { return exports_; }
-  HMODULE module() const { return module_; }
+  [[nodiscard]] const PluginExports& exports() const { return exports_; }
+  [[nodiscard]] HMODULE module() const { return module_; }
 
  private:
   PluginLibrary(HMODULE module, const PluginExports& exports);

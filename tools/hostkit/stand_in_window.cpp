@@ -8,6 +8,8 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure) {
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  // Windows takes a system colour index + 1 in place of a brush here.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = name;
   return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -34,9 +36,11 @@ void StandInWindow::BringToFront() {
 LRESULT CALLBACK StandInWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
   if (message == WM_NCCREATE) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): WM_NCCREATE passes its CREATESTRUCTA so.
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the pointer stored above, read back.
   auto* self = reinterpret_cast<StandInWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   switch (message) {
     case WM_KEYDOWN:

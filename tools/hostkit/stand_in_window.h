@@ -28,13 +28,13 @@ class StandInWindow {
   StandInWindow(const StandInWindow&) = delete;
   StandInWindow& operator=(const StandInWindow&) = delete;
 
-  HWND handle() const { return window_; }
-  bool valid() const { return window_ != nullptr; }
+  [[nodiscard]] HWND handle() const { return window_; }
+  [[nodiscard]] bool valid() const { return window_ != nullptr; }
 
   // Shows the window and asks for the foreground and the keyboard focus.
   void BringToFront();
 
-  const std::vector<ReceivedKey>& received() const { return received_; }
+  [[nodiscard]] const std::vector<ReceivedKey>& received() const { return received_; }
   void ClearReceived() { received_.clear(); }
 
   // Called for every key message as it arrives; `extraInfo` is the event's extra information.

@@ -27,7 +27,7 @@ std::optional<VersionInfo> ReadVersionInfo(const std::string& path) {
   }
   for (const char* name : VersionStringNames) {
     char query[96];
-    std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", info.language,
+    std::snprintf(query, sizeof query, R"(\StringFileInfo\%04x%04x\%s)", info.language,
                   info.codePage, name);
     if (VerQueryValueA(block.data(), query, &value, &length)) {
       info.strings[name] = length > 0 ? static_cast<const char*>(value) : "";

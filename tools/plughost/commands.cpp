@@ -57,8 +57,8 @@ class Driver {
   Driver(std::string path, PluginLibrary plugin, KeyboardCapture::Delivery delivery)
       : path_(std::move(path)), plugin_(std::move(plugin)), capture_(delivery) {}
 
-  bool ready() const { return capture_.active(); }
-  const hostkit::PluginExports& dll() const { return plugin_->exports(); }
+  [[nodiscard]] bool ready() const { return capture_.active(); }
+  [[nodiscard]] const hostkit::PluginExports& dll() const { return plugin_->exports(); }
 
   // Calls HandleKey and collects what it injected; false if the hook never caught up.
   bool Handle(const KeyArgument& key, std::int32_t& handled,

@@ -6,7 +6,7 @@ extern "C" {
 std::int32_t __cdecl AreYouInFocus() {
   return 0;
 }
-std::int32_t __cdecl Configure(void*) {
+std::int32_t __cdecl Configure(void* /*owner*/) {
   return 1;
 }
 std::int32_t __cdecl EnumerateProgrammableFunction() {
