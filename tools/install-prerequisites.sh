@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev   # native build and tests
+  cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev libgtest-dev  # build, tests, lint
   g++-mingw-w64-i686 binutils-mingw-w64-i686                     # the DLL
   wine wine32:i386 xvfb python3-pefile                           # running and checking it
   strip-nondeterminism                                           # the reproducible ZIP
