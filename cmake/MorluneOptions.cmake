@@ -22,3 +22,24 @@ function(morlune_sanitize target)
     target_link_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS})
   endif()
 endfunction()
+
+# Links `target` as a DLL with no C runtime at all: our own entry point, stripped at link time (a
+# later strip would stamp the time), no timestamp, hardened, loadable from Windows 2000 on. A
+# misnamed entry symbol is only a linker warning, hence --fatal-warnings.
+function(morlune_runtime_free_dll target)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${MORLUNE_FREESTANDING_FLAGS}>)
+  set_target_properties(${target} PROPERTIES PREFIX "")
+  target_link_options(${target} PRIVATE
+    -nostdlib
+    -s
+    LINKER:--fatal-warnings
+    LINKER:--entry=_DllMainCRTStartup@12
+    LINKER:--no-insert-timestamp
+    LINKER:--dynamicbase
+    LINKER:--nxcompat
+    LINKER:--no-seh
+    LINKER:--enable-reloc-section
+    LINKER:--major-os-version=5 LINKER:--minor-os-version=0
+    LINKER:--subsystem=windows:5.0
+    LINKER:--build-id=none)
+endfunction()

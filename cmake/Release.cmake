@@ -20,7 +20,10 @@ install(FILES ${PROJECT_BINARY_DIR}/release/INSTALL.txt ${checksums} DESTINATION
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Morlune)
-set(CPACK_PACKAGE_VENDOR "Morlune Plug-In Authors")
+# The maker's name as the version resource has it.
+file(STRINGS ${PROJECT_SOURCE_DIR}/plugin/plugin_identity.h company REGEX "MORLUNE_COMPANY_NAME ")
+string(REGEX REPLACE ".*\"(.*)\".*" "\\1" company "${company}")
+set(CPACK_PACKAGE_VENDOR "${company}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME Morlune-plugin-${PROJECT_VERSION}-win32)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/release)

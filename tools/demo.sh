@@ -3,7 +3,8 @@
 # and plays a few remote keys through the real dist/Morlune.dll, showing what it injected.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-state=$root/build/win32/wine
+# A folder of its own: the tests' fixture must not be stopped by a demo run beside it.
+state=$root/build/win32/demo-wine
 "$root/tests/wine/start-wine.sh" "$state" >/dev/null
 trap '"$root/tests/wine/stop-wine.sh" "$state"' EXIT
 

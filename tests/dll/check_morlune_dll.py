@@ -125,8 +125,8 @@ class MorluneDll(unittest.TestCase):
         self.assertEqual(translations, [{b"Translation": "0x0409 0x04b0"}])
 
     def test_about_text_is_stored_exactly(self):
-        self.assertIn(ABOUT_TEXT.encode() + b"\0", self.data)
-        self.assertNotIn(b"\r", ABOUT_TEXT.encode())
+        # Bounded by NULs on both sides: the whole string, nothing before or after it.
+        self.assertIn(b"\0" + ABOUT_TEXT.encode() + b"\0", self.data)
 
     def test_hardening(self):
         opt = self.pe.OPTIONAL_HEADER

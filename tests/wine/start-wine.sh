@@ -8,20 +8,19 @@ mkdir -p "$state"
 # Anything left from an interrupted run goes first.
 "$(dirname "$0")/stop-wine.sh" "$state"
 
-display=
-for n in $(seq 90 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display number between 90 and 140" >&2; exit 1; }
-
-setsid Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number once it accepts connections, so two
+# fixtures started at once never share one.
+rm -f "$state/display.number"
+setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+  3>"$state/display.number" </dev/null >"$state/xvfb.log" 2>&1 &
 echo $! >"$state/xvfb.pid"
 for _ in $(seq 1 100); do
-  [ -e "/tmp/.X11-unix/X$display" ] && break
+  [ -s "$state/display.number" ] && break
   kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || { cat "$state/xvfb.log" >&2; exit 1; }
   sleep 0.1
 done
-[ -e "/tmp/.X11-unix/X$display" ] || { echo "Xvfb did not start on :$display" >&2; exit 1; }
+display=$(tr -d '[:space:]' <"$state/display.number")
+[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 echo ":$display" >"$state/display"
 export DISPLAY=":$display"
 
