@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/wine/dialog_closer.h"
 #include "tests/wine/run_program.h"
 #include "tools/keytrace/key_trace.h"
 
@@ -85,16 +86,11 @@ TEST_F(Plughost, PressSaysPlainlyWhenThereIsNoTarget) {
 }
 
 TEST_F(Plughost, AboutReportsWhatConfigureReturned) {
-  std::atomic<bool> stop{false};
-  std::thread closer([&] {
-    while (!stop) {
-      if (HWND box = FindWindowA("#32770", "About")) PostMessageA(box, WM_COMMAND, IDOK, 0);
-      Sleep(20);
-    }
-  });
-  const ProgramRun run = Run("about Morlune.dll");
-  stop = true;
-  closer.join();
+  ProgramRun run;
+  {
+    const DialogCloser closer(DialogCloser::Scope::AboutBoxOfAnyProcess);
+    run = Run("about Morlune.dll");
+  }
   EXPECT_EQ(run.exitCode, 0u) << run.err;
   EXPECT_EQ(run.out, "Configure returned 1\n");
 }

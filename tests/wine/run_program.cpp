@@ -2,14 +2,6 @@
 
 namespace {
 
-std::string FolderOfThisProgram() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  folder.erase(folder.find_last_of("\\/") + 1);
-  return folder;
-}
-
 // Reads what the pipe holds now, without waiting: Wine's background programs may inherit the
 // child's end of the pipe, so the end of the child, not the end of the pipe, ends a run.
 void DrainPipe(HANDLE pipe, std::string& into) {
@@ -23,6 +15,14 @@ void DrainPipe(HANDLE pipe, std::string& into) {
 }
 
 }  // namespace
+
+std::string ProgramBesideThisOne(const std::string& name) {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  folder.erase(folder.find_last_of("\\/") + 1);
+  return folder + name;
+}
 
 bool RunProgramBesideThisOne(const std::string& program, const std::string& arguments,
                              const std::string& input, ProgramRun& run, std::string& error,
@@ -38,6 +38,9 @@ bool RunProgramBesideThisOne(const std::string& program, const std::string& argu
       !CreatePipe(&outRead, &outWrite, &inheritable, 0) ||
       !CreatePipe(&errRead, &errWrite, &inheritable, 0)) {
     error = "CreatePipe failed";
+    for (HANDLE made : {inRead, inWrite, outRead, outWrite, errRead, errWrite}) {
+      if (made != nullptr) CloseHandle(made);
+    }
     return false;
   }
   for (HANDLE ours : {inWrite, outRead, errRead})
@@ -49,7 +52,7 @@ bool RunProgramBesideThisOne(const std::string& program, const std::string& argu
   startup.hStdInput = inRead;
   startup.hStdOutput = outWrite;
   startup.hStdError = errWrite;
-  std::string commandLine = "\"" + FolderOfThisProgram() + program + "\" " + arguments;
+  std::string commandLine = "\"" + ProgramBesideThisOne(program) + "\" " + arguments;
   PROCESS_INFORMATION process{};
   const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, nullptr, &startup, &process);
@@ -74,7 +77,10 @@ bool RunProgramBesideThisOne(const std::string& program, const std::string& argu
     DrainPipe(outRead, run.out);
     DrainPipe(errRead, run.err);
   }
-  if (!ended) TerminateProcess(process.hProcess, 1);
+  if (!ended) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
   GetExitCodeProcess(process.hProcess, &run.exitCode);
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);

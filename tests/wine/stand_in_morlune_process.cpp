@@ -4,17 +4,7 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-std::string ProgramBesideThisOne(const char* name) {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  folder.erase(folder.find_last_of("\\/") + 1);
-  return folder + name;
-}
-
-}  // namespace
+#include "tests/wine/run_program.h"
 
 StandInMorluneProcess::StandInMorluneProcess() = default;
 

@@ -1,5 +1,8 @@
 #include "tools/hostkit/keyboard_capture.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace hostkit {
 namespace {
 
@@ -8,7 +11,7 @@ KeyboardCapture* activeCapture = nullptr;
 
 bool IsMarker(const KBDLLHOOKSTRUCT& key) {
   return key.vkCode == KeyboardCapture::MarkerKey &&
-         (key.dwExtraInfo & 0xFFFF0000) == KeyboardCapture::MarkerTagMask;
+         (key.dwExtraInfo & 0xFFFF0000) == KeyboardCapture::MarkerTag;
 }
 
 }  // namespace
@@ -20,7 +23,12 @@ std::vector<keytrace::KeyEvent> AsKeyEvents(const std::vector<CapturedKey>& keys
   return events;
 }
 
-KeyboardCapture::KeyboardCapture(Delivery delivery) : delivery_(delivery) {
+KeyboardCapture::KeyboardCapture(Delivery delivery, Markers markers)
+    : delivery_(delivery), markers_(markers) {
+  if (activeCapture != nullptr) {
+    std::fputs("KeyboardCapture: only one may be alive at a time\n", stderr);
+    std::abort();
+  }
   activeCapture = this;
   thread_ = std::thread([this] { Run(); });
   std::unique_lock lock(mutex_);
@@ -57,10 +65,13 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
 
   // NOLINTNEXTLINE(performance-no-int-to-ptr): a low-level hook gets its KBDLLHOOKSTRUCT so.
   const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+  // The user's own typing is neither recorded nor blocked.
+  if ((key.flags & LLKHF_INJECTED) == 0) return CallNextHookEx(nullptr, code, wParam, lParam);
   const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
+  const bool marker = IsMarker(key);
   {
     std::lock_guard lock(self->mutex_);
-    if (IsMarker(key)) {
+    if (marker) {
       if (!down) self->markerSeen_ = key.dwExtraInfo;
     } else {
       self->captured_.push_back(
@@ -68,12 +79,13 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
     }
   }
   self->changed_.notify_all();
-  if (self->delivery_ == Delivery::Swallow) return 1;
-  return CallNextHookEx(nullptr, code, wParam, lParam);
+  const bool swallow =
+      marker ? self->markers_ == Markers::Hidden : self->delivery_ == Delivery::Swallow;
+  return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 bool KeyboardCapture::Sync(std::vector<CapturedKey>& events, DWORD timeoutMs) {
-  const ULONG_PTR tag = MarkerTagMask | ++markerCount_;
+  const ULONG_PTR tag = MarkerTag | ++markerCount_;
   keybd_event(MarkerKey, 0, 0, tag);
   keybd_event(MarkerKey, 0, KEYEVENTF_KEYUP, tag);
   std::unique_lock lock(mutex_);

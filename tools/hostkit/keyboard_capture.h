@@ -1,9 +1,10 @@
 #pragma once
 
-// Sees every key event injected into the system, through a low-level keyboard hook on a thread
-// of its own that pumps messages. Synchronises without guessing: Sync() injects a marker key
-// (F24 tagged in its extra information) and waits for the hook to see it; events arrive in
-// order, so everything injected before the marker has been captured by then.
+// Sees every key event injected into the system (never the user's own typing), through a
+// low-level keyboard hook on a thread of its own that pumps messages. Synchronises without
+// guessing: Sync() injects a marker key (F24 tagged in its extra information) and waits for the
+// hook to see it; events arrive in order, so everything injected before the marker has been
+// captured by then.
 
 #include <windows.h>
 
@@ -33,12 +34,19 @@ class KeyboardCapture {
     PassThrough,  // captured events go on to the focused window
     Swallow,      // captured events stop at the hook: nothing reaches any window
   };
+  enum class Markers {
+    Hidden,     // the markers stop at the hook, whatever happens to captured events
+    Delivered,  // the markers reach the focused window too, for tests whose window waits on them
+  };
 
-  // The marker key and the tag every marker carries (the low half numbers the marker).
+  // The marker key and the tag every marker carries in its upper half (the lower half numbers
+  // the marker).
   static constexpr std::uint8_t MarkerKey = VK_F24;
-  static constexpr ULONG_PTR MarkerTagMask = 0x4D4C0000;  // "ML"
+  static constexpr ULONG_PTR MarkerTag = 0x4D4C0000;  // "ML"
 
-  explicit KeyboardCapture(Delivery delivery = Delivery::PassThrough);
+  // One capture at a time: the hook procedure has no context but the one live capture.
+  explicit KeyboardCapture(Delivery delivery = Delivery::PassThrough,
+                           Markers markers = Markers::Hidden);
   ~KeyboardCapture();
   KeyboardCapture(const KeyboardCapture&) = delete;
   KeyboardCapture& operator=(const KeyboardCapture&) = delete;
@@ -46,9 +54,8 @@ class KeyboardCapture {
   // False when the hook could not be installed.
   [[nodiscard]] bool active() const { return hookInstalled_; }
 
-  // Injects a marker (down and up, delivered like any other event, so a window that records
-  // keys can wait for it too) and waits up to `timeoutMs` for the hook
-  // to see it. On success returns true and moves everything captured before it into `events`.
+  // Injects a marker (down and up) and waits up to `timeoutMs` for the hook to see it. On
+  // success returns true and moves everything captured before it into `events`.
   bool Sync(std::vector<CapturedKey>& events, DWORD timeoutMs = 5000);
 
  private:
@@ -56,6 +63,7 @@ class KeyboardCapture {
   void Run();
 
   const Delivery delivery_;
+  const Markers markers_;
   std::thread thread_;
   DWORD threadId_ = 0;
   bool hookInstalled_ = false;

@@ -50,7 +50,7 @@ LRESULT CALLBACK StandInWindow::WindowProcedure(HWND window, UINT message, WPARA
       if (self != nullptr) {
         const ReceivedKey key{message, static_cast<std::uint8_t>(wParam)};
         self->received_.push_back(key);
-        if (self->onKey) self->onKey(key, GetMessageExtraInfo());
+        if (self->onKey) self->onKey(key);
       }
       return 0;
     case WM_NCDESTROY:

@@ -37,8 +37,8 @@ class StandInWindow {
   [[nodiscard]] const std::vector<ReceivedKey>& received() const { return received_; }
   void ClearReceived() { received_.clear(); }
 
-  // Called for every key message as it arrives; `extraInfo` is the event's extra information.
-  std::function<void(const ReceivedKey& key, LPARAM extraInfo)> onKey;
+  // Called for every key message as it arrives.
+  std::function<void(const ReceivedKey& key)> onKey;
   // Called when the window has been destroyed (closed by the user or by WM_CLOSE).
   std::function<void()> onDestroyed;
 

@@ -1,7 +1,7 @@
 // Stands in for Morlune: opens a top-level window of its class, takes the focus, and reports on
 // standard output every key message the window receives, one line each:
 //   ready <window handle in hex>
-//   WM_KEYDOWN <vk in hex> <extra information in hex>
+//   WM_KEYDOWN <vk in hex>
 // It ends when its window is closed (WM_CLOSE from the test, for instance).
 
 #include <cstdio>
@@ -33,9 +33,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create the window (error %lu)\n", GetLastError());
     return 1;
   }
-  window.onKey = [](const hostkit::ReceivedKey& key, LPARAM extraInfo) {
-    std::printf("%s %02X %lX\n", MessageName(key.message), key.vk,
-                static_cast<unsigned long>(extraInfo));
+  window.onKey = [](const hostkit::ReceivedKey& key) {
+    std::printf("%s %02X\n", MessageName(key.message), key.vk);
     std::fflush(stdout);
   };
   window.onDestroyed = [] { PostQuitMessage(0); };
