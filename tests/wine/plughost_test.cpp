@@ -75,6 +75,12 @@ TEST_F(Plughost, PressReadsEventsFromStandardInput) {
       Run("press --target Morlune.dll", "# a session\n28\n4   # with Ctrl\n\n25:2\r\n");
   EXPECT_EQ(run.exitCode, 0u) << run.err;
   EXPECT_EQ(run.out, "key 28 -> handled, no keystroke\nkey 4 -> Ctrl+Num4\nkey 25:2 -> F11\n");
+
+  // Lines of any length, and a last line without a line feed.
+  const ProgramRun longLine =
+      Run("press --target Morlune.dll", "23 #" + std::string(600, '-') + "\n31");
+  EXPECT_EQ(longLine.exitCode, 0u) << longLine.err;
+  EXPECT_EQ(longLine.out, "key 23 -> F6\nkey 31 -> Ctrl+PgDn\n");
 }
 
 TEST_F(Plughost, PressSaysPlainlyWhenThereIsNoTarget) {
@@ -110,7 +116,8 @@ TEST_F(Plughost, BadInputGetsOneLineAndAnExitStatus) {
       {"press --target Morlune.dll 65536", "", 2, "plughost: bad key '65536'"},
       {"press --target Morlune.dll 25:70000", "", 2, "plughost: bad key '25:70000'"},
       {"press --target Morlune.dll -5", "", 2, "plughost: bad key '-5'"},
-      {"press --target Morlune.dll", "31\nthirty\n", 2, "plughost: line 2: bad key 'thirty'"},
+      {"press --target Morlune.dll", "# first\nthirty\n31\n", 2,
+       "plughost: line 2: bad key 'thirty'"},
       {"info --verbose Morlune.dll", "", 2, "plughost: unknown option '--verbose'"},
       {"info NoSuchPlugin.dll", "", 1, "plughost: cannot load "},
       {"info NotAPlugin.dll", "", 1, "plughost: cannot load "},

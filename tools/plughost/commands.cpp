@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "tools/hostkit/export_table.h"
@@ -139,7 +140,12 @@ int Info(const Session& session) {
   return Success;
 }
 
-int Press(const Session& session, const std::vector<KeyArgument>& keys) {
+namespace {
+
+// Plays events as `next` hands them out, until it has no more; `next` returns a failure status
+// to stop the session there.
+int PressEach(const Session& session,
+              const std::function<std::optional<int>(std::optional<KeyArgument>&)>& next) {
   std::optional<hostkit::StandInWindow> target;
   if (session.openTarget) {
     target.emplace();
@@ -157,34 +163,56 @@ int Press(const Session& session, const std::vector<KeyArgument>& keys) {
                 KeyboardCapture::Delivery::PassThrough);
   if (!driver.ready()) return ReportNoHook(), PluginFailure;
 
-  for (const KeyArgument& key : keys) {
+  for (;;) {
+    std::optional<KeyArgument> key;
+    if (const auto status = next(key)) return *status;
+    if (!key) return Success;
     std::int32_t handled = 0;
     std::vector<hostkit::CapturedKey> injected;
-    if (!driver.Handle(key, handled, injected)) return ReportNoHook(), PluginFailure;
-    std::printf("%s -> %s\n", Describe(key).c_str(), Verdict(handled, injected).c_str());
+    if (!driver.Handle(*key, handled, injected)) return ReportNoHook(), PluginFailure;
+    std::printf("%s -> %s\n", Describe(*key).c_str(), Verdict(handled, injected).c_str());
     std::fflush(stdout);
     // Between events the target's own thread would run; here it is this one.
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   }
-  return Success;
 }
 
+}  // namespace
+
+int Press(const Session& session, const std::vector<KeyArgument>& keys) {
+  std::size_t index = 0;
+  return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+    if (index < keys.size()) key = keys[index++];
+    return std::nullopt;
+  });
+}
+
+// One line of any length, without its line feed; false at the end of the input.
+bool ReadLine(std::FILE* input, std::string& line) {
+  line.clear();
+  int c = 0;
+  while ((c = std::fgetc(input)) != EOF && c != '\n') line += static_cast<char>(c);
+  return c != EOF || !line.empty();
+}
+
+// Each line is played as soon as it is read, so the tool can be used interactively.
 int PressFromInput(const Session& session, std::FILE* input) {
-  std::vector<KeyArgument> keys;
-  char line[256];
   int number = 0;
-  while (std::fgets(line, sizeof line, input) != nullptr) {
-    ++number;
-    std::string error;
-    if (const auto key = ParseKeyLine(line, error)) {
-      keys.push_back(*key);
-    } else if (!error.empty()) {
-      std::fprintf(stderr, "plughost: line %d: %s\n", number, error.c_str());
-      return UsageFailure;
+  return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+    std::string line;
+    while (ReadLine(input, line)) {
+      ++number;
+      std::string error;
+      key = ParseKeyLine(line, error);
+      if (key) return std::nullopt;
+      if (!error.empty()) {
+        std::fprintf(stderr, "plughost: line %d: %s\n", number, error.c_str());
+        return UsageFailure;
+      }
     }
-  }
-  return Press(session, keys);
+    return std::nullopt;  // the end of the input: no more events
+  });
 }
 
 int Keymap(const Session& session) {
