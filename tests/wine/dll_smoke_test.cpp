@@ -38,6 +38,11 @@ TEST_F(MorluneDll, VersionBlockReadsBack) {
   EXPECT_EQ(info->fixed.dwFileType, static_cast<DWORD>(VFT_DLL));
   EXPECT_EQ(info->language, 0x0409);
   EXPECT_EQ(info->codePage, 0x04B0);
+  EXPECT_EQ(info->stringNames,
+            (std::vector<std::string>{"Comments", "CompanyName", "FileDescription", "FileVersion",
+                                      "InternalName", "LegalCopyright", "LegalTrademarks",
+                                      "OriginalFilename", "PrivateBuild", "ProductName",
+                                      "ProductVersion", "SpecialBuild"}));
   EXPECT_EQ(info->strings.at("FileVersion"), "2.1");
   EXPECT_EQ(info->strings.at("OriginalFilename"), "Morlune.dll");
   EXPECT_EQ(info->strings.at("ProductVersion"), "1.99+ (2008/05/01)");

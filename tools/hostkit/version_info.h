@@ -1,6 +1,7 @@
 #pragma once
 
-// A file's version block, read back through the system's own version API.
+// A file's version block, read back through the system's own version API. The names in its
+// string table are found by walking the block, since the API can only look names up.
 
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace hostkit {
 
@@ -15,14 +17,9 @@ struct VersionInfo {
   VS_FIXEDFILEINFO fixed;
   std::uint16_t language;  // first translation entry
   std::uint16_t codePage;
-  std::map<std::string, std::string> strings;  // the standard names found in that table
+  std::map<std::string, std::string> strings;  // every string of that table, by name
+  std::vector<std::string> stringNames;        // the same names, in the block's order
 };
-
-// Standard string names, in the order a version block usually lists them.
-inline constexpr const char* VersionStringNames[] = {
-    "Comments",     "CompanyName",    "FileDescription", "FileVersion",
-    "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFilename",
-    "PrivateBuild", "ProductName",    "ProductVersion",  "SpecialBuild"};
 
 std::optional<VersionInfo> ReadVersionInfo(const std::string& path);
 

@@ -116,11 +116,8 @@ int Info(const Session& session) {
         "  %-22s %s\n", "product version",
         VersionText(version->fixed.dwProductVersionMS, version->fixed.dwProductVersionLS).c_str());
     std::printf("  %-22s %04x %04x\n", "translation", version->language, version->codePage);
-    for (const char* name : hostkit::VersionStringNames) {
-      const auto found = version->strings.find(name);
-      if (found != version->strings.end()) {
-        std::printf("  %-22s \"%s\"\n", name, found->second.c_str());
-      }
+    for (const std::string& name : version->stringNames) {
+      std::printf("  %-22s \"%s\"\n", name.c_str(), version->strings.at(name).c_str());
     }
   } else {
     std::printf("  (none)\n");
