@@ -36,27 +36,36 @@ constexpr const char* AboutText =
     "See http://www.morlune.example/rwplugins\n"
     "for news and latest version";
 
-// Dispatches this thread's messages until `window` has received one more marker release, so
-// that every key event injected before the marker has reached it.
-bool PumpUntilNextMarker(StandInWindow& window, std::size_t& markersSeen) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < deadline) {
+// Runs this thread's messages until `done()` holds or `timeoutMs` has passed, and says which.
+// Windows this thread owns must keep answering: their key input arrives here, and another
+// thread's modal box disables and re-enables them.
+template <typename Done>
+bool PumpMessagesUntil(Done done, DWORD timeoutMs = 10000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+// Waits until `window` has received one more marker release, so that every key event injected
+// before the marker has reached it.
+bool PumpUntilNextMarker(StandInWindow& window, std::size_t& markersSeen) {
+  return PumpMessagesUntil([&] {
     std::size_t markers = 0;
     for (const hostkit::ReceivedKey& key : window.received()) {
       if (key.vk == KeyboardCapture::MarkerKey && key.message == WM_KEYUP) ++markers;
     }
-    if (markers > markersSeen) {
-      markersSeen = markers;
-      return true;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  return false;
+    if (markers <= markersSeen) return false;
+    markersSeen = markers;
+    return true;
+  });
 }
 
 std::string ReceivedTrace(const StandInWindow& window) {
@@ -68,27 +77,11 @@ std::string ReceivedTrace(const StandInWindow& window) {
   return FormatTrace(events);
 }
 
-// Runs this thread's messages for up to `ms`: windows this thread owns must keep answering
-// while another thread's modal box disables and re-enables them.
-void PumpMessagesFor(DWORD ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  do {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  } while (std::chrono::steady_clock::now() < deadline);
-}
-
 // Finds the About box once it is up, or gives up after a while.
 HWND WaitForAboutBox() {
-  for (int i = 0; i < 400; ++i) {
-    if (HWND box = FindWindowA("#32770", "About")) return box;
-    PumpMessagesFor(25);
-  }
-  return nullptr;
+  HWND box = nullptr;
+  PumpMessagesUntil([&] { return (box = FindWindowA("#32770", "About")) != nullptr; });
+  return box;
 }
 
 BOOL CALLBACK CountIfAboutBox(HWND window, LPARAM counter) {
@@ -373,10 +366,12 @@ TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
     std::thread& thread;
     std::atomic<bool>& returned;
     ~Joiner() {
-      while (!returned) {
-        CloseDialogsOfThisProcess();
-        PumpMessagesFor(25);
-      }
+      PumpMessagesUntil(
+          [&] {
+            CloseDialogsOfThisProcess();
+            return returned.load();
+          },
+          INFINITE);
       thread.join();
     }
   } joiner{host, returned};
@@ -411,8 +406,8 @@ TEST_F(EndToEnd, ConfigureShowsTheAboutBoxAndReturnsItsResult) {
   EXPECT_FALSE(icon) << "the box shows an icon";
 
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  for (int i = 0; i < 400 && !returned; ++i) PumpMessagesFor(25);
-  ASSERT_TRUE(returned) << "Configure did not return after OK";
+  ASSERT_TRUE(PumpMessagesUntil([&] { return returned.load(); }))
+      << "Configure did not return after OK";
   EXPECT_EQ(result, IDOK);
   EXPECT_EQ(Press(4).trace, "Ctrl↓ Num4↓ Num4↑ Ctrl↑") << "Configure changed the mode";
 }

@@ -24,11 +24,6 @@ struct PluginExports {
   NoArguments WhatKeysDoYouWant;
 };
 
-// The export names in ordinal order.
-inline constexpr const char* PluginExportNames[] = {"AreYouInFocus", "Configure",
-                                                    "EnumerateProgrammableFunction", "HandleKey",
-                                                    "WhatKeysDoYouWant"};
-
 class PluginLibrary {
  public:
   // Loads `path` and resolves every export; on failure returns nothing and sets `error` to a
