@@ -9,9 +9,11 @@
 
 namespace bench {
 
-using EventFunction = keys::HandledFlag (*)(keys::CtrlDigitState& state,
-                                            const keys::KeystrokeSink& sink, std::uint32_t first,
-                                            std::uint32_t keyCodeArg, std::uint32_t keyStateArg);
+// HandleKey's shape: every way of handling an event has it.
+using EventHandler = keys::HandledFlag(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
+                                       std::uint32_t first, std::uint32_t keyCodeArg,
+                                       std::uint32_t keyStateArg);
+using EventFunction = EventHandler*;
 
 struct EventKind {
   const char* name;
@@ -30,18 +32,10 @@ struct EventKind {
 
 // The floor: ask for the target, read the table entry with no bounds or state check, and make
 // the sink calls the entry needs, with no dispatch and no mode bookkeeping.
-keys::HandledFlag FloorLookUpOnly(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
-                                  std::uint32_t first, std::uint32_t keyCodeArg,
-                                  std::uint32_t keyStateArg);
-keys::HandledFlag FloorTap(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
-                           std::uint32_t first, std::uint32_t keyCodeArg,
-                           std::uint32_t keyStateArg);
-keys::HandledFlag FloorChord(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
-                             std::uint32_t first, std::uint32_t keyCodeArg,
-                             std::uint32_t keyStateArg);
-keys::HandledFlag FloorCtrlTap(keys::CtrlDigitState& state, const keys::KeystrokeSink& sink,
-                               std::uint32_t first, std::uint32_t keyCodeArg,
-                               std::uint32_t keyStateArg);
+EventHandler FloorLookUpOnly;
+EventHandler FloorTap;
+EventHandler FloorChord;
+EventHandler FloorCtrlTap;
 
 // Sinks whose calls do nothing, defined in another translation unit so no call can be elided.
 extern const keys::KeystrokeSink NullSink;
