@@ -65,4 +65,17 @@ TEST(KeyTrace, ChordsFallBackToTheTraceWhenNotWellNested) {
   for (const auto& events : odd) EXPECT_EQ(FormatChords(events), FormatTrace(events));
 }
 
+TEST(KeyTrace, HeldKeysFollowPressesAcrossCalls) {
+  keytrace::HeldKeys held;
+  held.Apply({{kCtrl, true}, {kPageDown, true}, {kPageDown, false}});
+  EXPECT_EQ(held.Down(), std::vector<std::uint8_t>{kCtrl});
+  held.Apply({{kF6, true}, {kF6, false}, {kShift, true}});
+  EXPECT_EQ(keytrace::KeyList(held.Down()), "Shift and Ctrl");
+  held.Apply({{kCtrl, false}});  // a later call releases it
+  held.Release(kShift);
+  EXPECT_EQ(keytrace::KeyList(held.Down()), "(none)");
+  held.Apply({{kF6, false}});  // released, never pressed: nothing held
+  EXPECT_TRUE(held.Down().empty());
+}
+
 }  // namespace

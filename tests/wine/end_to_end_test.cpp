@@ -15,9 +15,9 @@
 
 #include "tests/expected_key_map.h"
 #include "tests/plugin_model.h"
-#include "tests/wine/call_probe.h"
 #include "tests/wine/dialog_closer.h"
 #include "tests/wine/stand_in_morlune_process.h"
+#include "tools/hostkit/cdecl_probe.h"
 #include "tools/hostkit/keyboard_capture.h"
 #include "tools/hostkit/plugin_library.h"
 #include "tools/hostkit/stand_in_window.h"

@@ -66,7 +66,9 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
   // NOLINTNEXTLINE(performance-no-int-to-ptr): a low-level hook gets its KBDLLHOOKSTRUCT so.
   const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
   // The user's own typing is neither recorded nor blocked.
-  if ((key.flags & LLKHF_INJECTED) == 0) return CallNextHookEx(nullptr, code, wParam, lParam);
+  if ((key.flags & LLKHF_INJECTED) == 0 || key.dwExtraInfo == ReleaseTag) {
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
   const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
   const bool marker = IsMarker(key);
   {
@@ -82,6 +84,10 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
   const bool swallow =
       marker ? self->markers_ == Markers::Hidden : self->delivery_ == Delivery::Swallow;
   return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void KeyboardCapture::Release(std::uint8_t vk) {
+  keybd_event(vk, 0, KEYEVENTF_KEYUP, ReleaseTag);
 }
 
 bool KeyboardCapture::Sync(std::vector<CapturedKey>& events, DWORD timeoutMs) {

@@ -43,6 +43,8 @@ class KeyboardCapture {
   // the marker).
   static constexpr std::uint8_t MarkerKey = VK_F24;
   static constexpr ULONG_PTR MarkerTag = 0x4D4C0000;  // "ML"
+  // The tag of the releases Release() injects: they pass the hook unrecorded.
+  static constexpr ULONG_PTR ReleaseTag = 0x4D520000;  // "MR"
 
   // One capture at a time: the hook procedure has no context but the one live capture.
   explicit KeyboardCapture(Delivery delivery = Delivery::PassThrough,
@@ -57,6 +59,10 @@ class KeyboardCapture {
   // Injects a marker (down and up) and waits up to `timeoutMs` for the hook to see it. On
   // success returns true and moves everything captured before it into `events`.
   bool Sync(std::vector<CapturedKey>& events, DWORD timeoutMs = 5000);
+
+  // Releases a key a plug-in left down, so that nothing stays held on the desktop. Callable from
+  // any thread.
+  static void Release(std::uint8_t vk);
 
  private:
   static LRESULT CALLBACK HookProcedure(int code, WPARAM wParam, LPARAM lParam);

@@ -1,19 +1,47 @@
 #include "tools/hostkit/plugin_library.h"
 
 #include <utility>
+#include <vector>
+
+#include "tools/hostkit/export_table.h"
 
 namespace hostkit {
 namespace {
 
-template <typename Function>
-bool Resolve(HMODULE module, const char* name, Function& function, std::string& error) {
-  FARPROC address = GetProcAddress(module, name);
-  if (address == nullptr) {
-    error = std::string("the DLL does not export ") + name;
-    return false;
+constexpr const char* ExportNames[] = {"AreYouInFocus", "Configure", "EnumerateProgrammableFunction",
+                                       "HandleKey", "WhatKeysDoYouWant"};
+
+// The names a compiler gives `wanted` when it is declared stdcall or without extern "C" care:
+// "_HandleKey@12", "HandleKey@12", "_HandleKey".
+bool IsDecoratedForm(const std::string& exported, const std::string& wanted) {
+  std::string rest = exported;
+  if (!rest.empty() && rest.front() == '_') rest.erase(0, 1);
+  if (rest.rfind(wanted, 0) != 0) return false;
+  rest.erase(0, wanted.size());
+  if (rest.empty()) return exported != wanted;
+  return rest.size() > 1 && rest.front() == '@' &&
+         rest.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+// Why the host would not find `missing`: decorated names say more than "missing".
+std::string MissingExportsText(HMODULE module, const std::vector<std::string>& missing) {
+  std::vector<std::string> decorated;
+  for (const ExportEntry& entry : ReadExportTable(module).entries) {
+    for (const std::string& wanted : missing) {
+      if (IsDecoratedForm(entry.name, wanted)) decorated.push_back(entry.name);
+    }
   }
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
-  return true;
+  if (!decorated.empty()) {
+    return "the DLL exports " + JoinNames(decorated) +
+           ": stdcall-decorated names; the host looks them up undecorated";
+  }
+  return "the DLL does not export " + JoinNames(missing);
 }
 
 }  // namespace
@@ -21,16 +49,26 @@ bool Resolve(HMODULE module, const char* name, Function& function, std::string& 
 std::optional<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
   HMODULE module = LoadLibraryA(path.c_str());
   if (module == nullptr) {
-    error = "cannot load " + path + ": " + SystemErrorText(GetLastError());
+    const DWORD code = GetLastError();
+    error = "cannot load " + path + ": " + SystemErrorText(code, path);
+    if (code == ERROR_DLL_INIT_FAILED) error += "; its DllMain reported failure";
     return std::nullopt;
   }
   PluginExports exports{};
-  if (!Resolve(module, "AreYouInFocus", exports.AreYouInFocus, error) ||
-      !Resolve(module, "Configure", exports.Configure, error) ||
-      !Resolve(module, "EnumerateProgrammableFunction", exports.EnumerateProgrammableFunction,
-               error) ||
-      !Resolve(module, "HandleKey", exports.HandleKey, error) ||
-      !Resolve(module, "WhatKeysDoYouWant", exports.WhatKeysDoYouWant, error)) {
+  FARPROC* slots[] = {
+      reinterpret_cast<FARPROC*>(&exports.AreYouInFocus),
+      reinterpret_cast<FARPROC*>(&exports.Configure),
+      reinterpret_cast<FARPROC*>(&exports.EnumerateProgrammableFunction),
+      reinterpret_cast<FARPROC*>(&exports.HandleKey),
+      reinterpret_cast<FARPROC*>(&exports.WhatKeysDoYouWant),
+  };
+  std::vector<std::string> missing;
+  for (std::size_t i = 0; i < std::size(ExportNames); ++i) {
+    *slots[i] = GetProcAddress(module, ExportNames[i]);
+    if (*slots[i] == nullptr) missing.emplace_back(ExportNames[i]);
+  }
+  if (!missing.empty()) {
+    error = MissingExportsText(module, missing);
     FreeLibrary(module);
     return std::nullopt;
   }
@@ -56,20 +94,27 @@ PluginLibrary::~PluginLibrary() {
   if (module_ != nullptr) FreeLibrary(module_);
 }
 
-std::string SystemErrorText(DWORD code) {
+std::string SystemErrorText(DWORD code, const std::string& insert) {
   char* buffer = nullptr;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = length > 0 ? std::string(buffer, length) : std::string();
+  const std::string raw = length > 0 ? std::string(buffer, length) : std::string();
   if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() &&
-         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
-    text.pop_back();
+  // Inserts were left as they stand ("Bad EXE format for %1."): the first is the file, if
+  // given, the others are dropped.
+  std::string text;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '%' && i + 1 < raw.size() && raw[i + 1] >= '1' && raw[i + 1] <= '9') {
+      std::size_t end = i + 1;
+      while (end < raw.size() && raw[end] >= '0' && raw[end] <= '9') ++end;
+      if (raw.compare(i, end - i, "%1") == 0) text += insert;
+      i = end - 1;
+    } else {
+      text += raw[i] == '\r' || raw[i] == '\n' ? ' ' : raw[i];
+    }
   }
-  for (char& c : text) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
   const std::string codeText = "error " + std::to_string(code);
   return text.empty() ? codeText : text + " (" + codeText + ")";
 }

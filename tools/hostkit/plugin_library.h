@@ -27,7 +27,8 @@ struct PluginExports {
 class PluginLibrary {
  public:
   // Loads `path` and resolves every export; on failure returns nothing and sets `error` to a
-  // one-line reason (the system's message, or the missing export's name).
+  // one-line reason (the system's message, or the missing exports by name, with the
+  // decorated names the DLL exports in their place).
   static std::optional<PluginLibrary> Load(const std::string& path, std::string& error);
 
   PluginLibrary(PluginLibrary&& other) noexcept;
@@ -46,7 +47,8 @@ class PluginLibrary {
   PluginExports exports_;
 };
 
-// The system's text for an error code, on one line.
-std::string SystemErrorText(DWORD code);
+// The system's text for an error code, on one line, with its first insert ("%1") filled by
+// `insert` and any other dropped.
+std::string SystemErrorText(DWORD code, const std::string& insert = "");
 
 }  // namespace hostkit

@@ -81,3 +81,29 @@ std::string FormatChords(const std::vector<KeyEvent>& events) {
 }
 
 }  // namespace keytrace
+
+namespace keytrace {
+
+void HeldKeys::Apply(const std::vector<KeyEvent>& events) {
+  for (const KeyEvent& event : events) down_[event.vk] = event.down;
+}
+
+std::vector<std::uint8_t> HeldKeys::Down() const {
+  std::vector<std::uint8_t> keys;
+  for (int vk = 0; vk < 256; ++vk) {
+    if (down_[vk]) keys.push_back(static_cast<std::uint8_t>(vk));
+  }
+  return keys;
+}
+
+std::string KeyList(const std::vector<std::uint8_t>& keys) {
+  if (keys.empty()) return "(none)";
+  std::string out;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (i > 0) out += i + 1 == keys.size() ? " and " : ", ";
+    out += KeyName(keys[i]);
+  }
+  return out;
+}
+
+}  // namespace keytrace

@@ -27,3 +27,23 @@ std::string FormatTrace(const std::vector<KeyEvent>& events);
 std::string FormatChords(const std::vector<KeyEvent>& events);
 
 }  // namespace keytrace
+
+namespace keytrace {
+
+// Which keys a series of events leaves pressed, across calls: a plug-in that presses a key in one
+// call and releases it in the next has still left it down after the first.
+class HeldKeys {
+ public:
+  void Apply(const std::vector<KeyEvent>& events);
+  void Release(std::uint8_t vk) { down_[vk] = false; }
+  // In the order of their codes.
+  [[nodiscard]] std::vector<std::uint8_t> Down() const;
+
+ private:
+  bool down_[256] = {};
+};
+
+// "Ctrl and PgUp"; "(none)" for no keys.
+std::string KeyList(const std::vector<std::uint8_t>& keys);
+
+}  // namespace keytrace

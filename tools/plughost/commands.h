@@ -1,21 +1,26 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tools/plughost/key_argument.h"
+#include "tools/plughost/timeout_argument.h"
 
 namespace plughost {
 
 // Exit statuses.
 inline constexpr int Success = 0;
-inline constexpr int PluginFailure = 1;  // the DLL could not be loaded or used
+inline constexpr int PluginFailure = 1;  // the DLL could not be loaded or used, or broke the contract
 inline constexpr int UsageFailure = 2;   // a bad command line or bad input
 
 struct Session {
   std::string dllPath;
-  bool openTarget = false;  // --target: a stand-in Morlune window for the session
+  bool openTarget = false;                     // --target: a stand-in target window
+  std::string targetClass = "ThunderRT6FormDC";  // --target-class: the class it has
+  std::uint32_t timeoutMs = DefaultTimeoutMs;  // --timeout: the limit on every call
+  bool timeoutGiven = false;
 };
 
 int Info(const Session& session);
@@ -23,5 +28,6 @@ int Press(const Session& session, const std::vector<KeyArgument>& keys);
 int PressFromInput(const Session& session, std::FILE* input);
 int Keymap(const Session& session);
 int About(const Session& session);
+int Check(const Session& session);
 
 }  // namespace plughost

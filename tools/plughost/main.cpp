@@ -19,18 +19,32 @@ Usage:
   plughost keymap DLL                   probe key codes 0-65535 in states 1 and 2 and print
                                         the key map as a Markdown table
   plughost about DLL                    call Configure (shows the About box) and print its result
+  plughost check DLL                    check that the plug-in keeps the host's contract: one
+                                        PASS, WARN or FAIL line per check
   plughost --help                       this text
 
 KEY and STATE are decimal numbers from 0 to 65535; STATE is 1 when not given.
 With no KEY, press reads events from standard input, one KEY[:STATE] a line; '#' starts a
 comment.
 
---target  opens a stand-in window of class "ThunderRT6FormDC" for the session, for when
-          Morlune is not running. Without a window of that class the plug-in handles nothing.
-keymap opens its own stand-in and swallows every keystroke it provokes, so nothing reaches
-any window.
+Options:
+  --target              opens a stand-in window of the target class for the session, for
+                        when Morlune is not running. Without a window of that class the
+                        plug-in handles nothing.
+  --target-class NAME   the window class of the plug-in's application (default
+                        "ThunderRT6FormDC", Morlune's), for --target, keymap and check
+  --timeout SECONDS     how long one call into the plug-in may take (default 5; about waits
+                        for the user unless given)
+keymap and check open their own stand-in and swallow every keystroke they provoke, so nothing
+reaches any window.
 
-Exit status: 0 done, 1 the DLL could not be loaded or used, 2 a bad command line or input.
+Every call into the plug-in is guarded: a call that crashes or does not return in time is
+reported in one line and plughost ends; a callee that breaks the cdecl convention, returns
+something other than 0 or 1 from HandleKey, or leaves a key down (plughost releases it) is
+reported too.
+
+Exit status: 0 done; 1 the DLL could not be loaded, crashed, hung or broke the host's contract
+(for check: a FAIL); 2 a bad command line or input.
 )";
 
 int Usage(const std::string& problem) {
@@ -54,20 +68,36 @@ int main(int argc, char** argv) {
   plughost::Session session;
   std::vector<std::string> rest;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
-    if (arguments[i] == "--target") {
+    const std::string& argument = arguments[i];
+    const bool takesValue = argument == "--target-class" || argument == "--timeout";
+    if (takesValue && i + 1 == arguments.size()) return Usage(argument + " needs a value");
+    if (argument == "--target") {
       session.openTarget = true;
-    } else if (arguments[i].rfind("--", 0) == 0) {
-      return Usage("unknown option '" + arguments[i] + "'");
+    } else if (argument == "--target-class") {
+      session.targetClass = arguments[++i];
+      if (session.targetClass.empty()) return Usage("--target-class needs a class name");
+    } else if (argument == "--timeout") {
+      std::string error;
+      const auto timeout = plughost::ParseTimeoutArgument(arguments[++i], error);
+      if (!timeout) return Usage(error);
+      session.timeoutMs = *timeout;
+      session.timeoutGiven = true;
+    } else if (argument.rfind("--", 0) == 0) {
+      return Usage("unknown option '" + argument + "'");
     } else {
-      rest.push_back(arguments[i]);
+      rest.push_back(argument);
     }
   }
-  if (command != "info" && command != "press" && command != "keymap" && command != "about") {
+  if (command != "info" && command != "press" && command != "keymap" && command != "about" &&
+      command != "check") {
     return Usage("unknown command '" + command + "'");
   }
   if (rest.empty()) return Usage(command + " needs the path of a plug-in DLL");
   session.dllPath = rest.front();
   rest.erase(rest.begin());
+  if (session.openTarget && command != "info" && command != "press") {
+    return Usage("--target goes with info and press");
+  }
 
   if (command == "press") {
     if (rest.empty()) return plughost::PressFromInput(session, stdin);
@@ -81,10 +111,8 @@ int main(int argc, char** argv) {
     return plughost::Press(session, keys);
   }
   if (!rest.empty()) return Usage(command + " takes only the DLL, not '" + rest.front() + "'");
-  if (session.openTarget && command != "info") {
-    return Usage("--target goes with info and press");
-  }
   if (command == "info") return plughost::Info(session);
   if (command == "keymap") return plughost::Keymap(session);
+  if (command == "check") return plughost::Check(session);
   return plughost::About(session);
 }

@@ -1,0 +1,102 @@
+#include "tools/plughost/check_file.h"
+
+#include "tools/pe_image/pe_image.h"
+
+namespace plughost {
+namespace {
+
+constexpr std::uint16_t MachineI386 = 0x14C;
+constexpr std::size_t FunctionsListedPerModule = 6;
+
+constexpr const char* PluginExports[] = {"AreYouInFocus", "Configure",
+                                         "EnumerateProgrammableFunction", "HandleKey",
+                                         "WhatKeysDoYouWant"};
+
+std::string Join(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+  return text;
+}
+
+std::string ImportsText(const pe_image::PeImage& image) {
+  if (image.imports.empty()) return "none";
+  std::vector<std::string> modules;
+  for (const pe_image::ImportedModule& module : image.imports) {
+    if (module.functions.size() <= FunctionsListedPerModule) {
+      modules.push_back(module.name + " (" + Join(module.functions) + ")");
+    } else {
+      modules.push_back(module.name + " (" + std::to_string(module.functions.size()) +
+                        " functions)");
+    }
+  }
+  return Join(modules);
+}
+
+void CheckExports(const pe_image::PeImage& image, CheckReport& report) {
+  std::vector<std::string> found;
+  std::vector<std::string> missing;
+  std::vector<std::string> decorated;
+  for (const char* wanted : PluginExports) {
+    bool exported = false;
+    for (const pe_image::ExportedFunction& function : image.exports) {
+      exported = exported || function.name == wanted;
+    }
+    if (exported) {
+      found.emplace_back(wanted);
+    } else if (const auto name = pe_image::FindDecoratedExport(image, wanted)) {
+      decorated.push_back(*name);
+    } else {
+      missing.emplace_back(wanted);
+    }
+  }
+  if (!decorated.empty()) {
+    report.Line(Verdict::Fail, "exports",
+                "exports " + Join(decorated) +
+                    ": stdcall-decorated names; the host looks them up undecorated");
+  }
+  if (!missing.empty()) {
+    report.Line(Verdict::Fail, "exports",
+                "does not export " + Join(missing) + " (the host needs all five by name)");
+  }
+  if (decorated.empty() && missing.empty()) report.Line(Verdict::Pass, "exports", Join(found));
+}
+
+}  // namespace
+
+bool CheckFile(const std::string& path, CheckReport& report) {
+  report.Begin("file");
+  std::string error;
+  const auto image = pe_image::ReadPeImage(path, error);
+  if (!image) {
+    report.Line(Verdict::Fail, "file", error);
+    return false;
+  }
+  if (!image->isDll || image->machine != MachineI386 || !image->isPe32) {
+    char machine[16];
+    std::snprintf(machine, sizeof machine, "0x%04X", image->machine);
+    report.Line(Verdict::Fail, "file",
+                std::string(image->isDll ? "a DLL" : "a program, not a DLL") + " for machine " +
+                    machine + (image->isPe32 ? "" : " (64-bit)") +
+                    ": the host loads 32-bit Windows DLLs (i386)");
+    return false;
+  }
+  report.Line(Verdict::Pass, "file", "32-bit Windows DLL (i386)");
+  report.Line(Verdict::Pass, "imports", ImportsText(*image));
+
+  std::vector<std::string> lacking;
+  if (!image->dynamicBase || !image->hasRelocations) {
+    lacking.emplace_back(image->dynamicBase ? "ASLR (relocations stripped)"
+                                            : "ASLR (no dynamic base flag)");
+  }
+  if (!image->nxCompat) lacking.emplace_back("DEP (no NX compatible flag)");
+  if (lacking.empty()) {
+    report.Line(Verdict::Pass, "ASLR and DEP", "dynamic base with relocations, NX compatible");
+  } else {
+    report.Line(Verdict::Warn, "ASLR and DEP", "without " + Join(lacking));
+  }
+
+  CheckExports(*image, report);
+  return report.fails() == 0;
+}
+
+}  // namespace plughost

@@ -1,0 +1,79 @@
+// plughost info: the exports, the version block and the plug-in's answers to the host's queries.
+
+#include <cstdint>
+#include <optional>
+
+#include "tools/hostkit/export_table.h"
+#include "tools/hostkit/stand_in_window.h"
+#include "tools/hostkit/version_info.h"
+#include "tools/plughost/commands.h"
+#include "tools/plughost/fatal_report.h"
+#include "tools/plughost/plugin_session.h"
+
+namespace plughost {
+namespace {
+
+std::string VersionText(DWORD mostSignificant, DWORD leastSignificant) {
+  return std::to_string(HIWORD(mostSignificant)) + "." + std::to_string(LOWORD(mostSignificant)) +
+         "." + std::to_string(HIWORD(leastSignificant)) + "." +
+         std::to_string(LOWORD(leastSignificant));
+}
+
+void PrintVersionBlock(const std::string& path) {
+  std::printf("\nVersion block:\n");
+  const auto version = hostkit::ReadVersionInfo(path);
+  if (!version) {
+    std::printf("  (none)\n");
+    return;
+  }
+  std::printf("  %-22s %s\n", "file version",
+              VersionText(version->fixed.dwFileVersionMS, version->fixed.dwFileVersionLS).c_str());
+  std::printf(
+      "  %-22s %s\n", "product version",
+      VersionText(version->fixed.dwProductVersionMS, version->fixed.dwProductVersionLS).c_str());
+  std::printf("  %-22s %04x %04x\n", "translation", version->language, version->codePage);
+  for (const std::string& name : version->stringNames) {
+    std::printf("  %-22s \"%s\"\n", name.c_str(), version->strings.at(name).c_str());
+  }
+}
+
+}  // namespace
+
+int Info(const Session& session) {
+  std::optional<hostkit::StandInWindow> target;
+  if (session.openTarget) target.emplace("Morlune stand-in", session.targetClass.c_str());
+  PluginSession plugin(FullPath(session.dllPath), session.timeoutMs,
+                       hostkit::KeyboardCapture::Delivery::Swallow, &PrintFatal);
+  std::string error;
+  if (!plugin.Load(error)) {
+    std::fprintf(stderr, "plughost: %s\n", error.c_str());
+    return PluginFailure;
+  }
+
+  const hostkit::ExportTable exports = hostkit::ReadExportTable(plugin.module());
+  std::printf("%s\n\nExports (module name \"%s\"):\n", plugin.path().c_str(),
+              exports.moduleName.c_str());
+  for (const hostkit::ExportEntry& entry : exports.entries) {
+    std::printf("  @%lu %s\n", static_cast<unsigned long>(entry.ordinal), entry.name.c_str());
+  }
+  PrintVersionBlock(plugin.path());
+
+  bool broke = false;
+  const GuardedResult mask = plugin.WhatKeysDoYouWant();
+  std::string bits;
+  for (int bit = 0; bit < 32; ++bit) {
+    if (mask.value & (1u << bit)) bits += (bits.empty() ? "" : " ") + std::to_string(bit);
+  }
+  std::printf("\nWhatKeysDoYouWant              0x%08lX (bits set: %s)\n",
+              static_cast<unsigned long>(mask.value), bits.empty() ? "none" : bits.c_str());
+  broke |= PrintBreach(mask.breach);
+  const GuardedResult functions = plugin.EnumerateProgrammableFunction({});
+  std::printf("EnumerateProgrammableFunction  %ld\n", static_cast<long>(functions.value));
+  broke |= PrintBreach(functions.breach);
+  const GuardedResult focus = plugin.AreYouInFocus();
+  std::printf("AreYouInFocus                  %ld\n", static_cast<long>(focus.value));
+  broke |= PrintBreach(focus.breach);
+  return broke ? PluginFailure : Success;
+}
+
+}  // namespace plughost

@@ -1,0 +1,99 @@
+// plughost press: plays remote-key events through HandleKey, one session of the plug-in for all
+// of them as in the host, and shows what each sent.
+
+#include <functional>
+#include <optional>
+
+#include "tools/hostkit/call_guard.h"
+#include "tools/hostkit/stand_in_window.h"
+#include "tools/plughost/commands.h"
+#include "tools/plughost/fatal_report.h"
+#include "tools/plughost/plugin_session.h"
+
+namespace plughost {
+namespace {
+
+// Plays events as `next` hands them out, until it has no more; `next` returns a failure status
+// to stop the session there.
+int PressEach(const Session& session,
+              const std::function<std::optional<int>(std::optional<KeyArgument>&)>& next) {
+  std::optional<hostkit::StandInWindow> target;
+  if (session.openTarget) {
+    target.emplace("Morlune stand-in", session.targetClass.c_str());
+    target->BringToFront();
+  }
+  PluginSession plugin(FullPath(session.dllPath), session.timeoutMs,
+                       hostkit::KeyboardCapture::Delivery::PassThrough, &PrintFatal);
+  std::string error;
+  if (!plugin.Load(error)) {
+    std::fprintf(stderr, "plughost: %s\n", error.c_str());
+    return PluginFailure;
+  }
+  if (FindWindowA(session.targetClass.c_str(), nullptr) == nullptr) {
+    std::printf(
+        "No window of class \"%s\" exists (start Morlune, or use --target): the plug-in "
+        "will handle nothing and nothing will be sent.\n",
+        session.targetClass.c_str());
+  }
+
+  bool broke = false;
+  for (;;) {
+    std::optional<KeyArgument> key;
+    if (const auto status = next(key)) return *status;
+    if (!key) return broke ? PluginFailure : Success;
+    const GuardedResult handled = plugin.HandleKey(0, key->keyCode, key->keyState);
+    PluginSession::Injected injected;
+    if (!plugin.Collect(injected)) {
+      std::fprintf(stderr, "plughost: %s\n", NoHookMessage);
+      return PluginFailure;
+    }
+    std::printf("%s -> %s\n", DescribeKey(key->keyCode, key->keyState).c_str(),
+                DescribeOutcome(handled.value, injected.events).c_str());
+    std::fflush(stdout);
+    const std::string call = hostkit::DescribeCall("HandleKey", {0, key->keyCode, key->keyState});
+    broke |= PrintBreach(handled.breach);
+    broke |= PrintBreach(HandleKeyBreach(call, handled.value, injected.leftDown));
+    // Between events the target's own thread would run; here it is this one.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+}
+
+// One line of any length, without its line feed; false at the end of the input.
+bool ReadLine(std::FILE* input, std::string& line) {
+  line.clear();
+  int c = 0;
+  while ((c = std::fgetc(input)) != EOF && c != '\n') line += static_cast<char>(c);
+  return c != EOF || !line.empty();
+}
+
+}  // namespace
+
+int Press(const Session& session, const std::vector<KeyArgument>& keys) {
+  std::size_t index = 0;
+  return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+    if (index < keys.size()) key = keys[index++];
+    return std::nullopt;
+  });
+}
+
+// Each line is played as soon as it is read, so the tool can be used interactively.
+int PressFromInput(const Session& session, std::FILE* input) {
+  int number = 0;
+  return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+    std::string line;
+    while (ReadLine(input, line)) {
+      ++number;
+      std::string error;
+      key = ParseKeyLine(line, error);
+      if (key) return std::nullopt;
+      if (!error.empty()) {
+        std::fprintf(stderr, "plughost: line %d: %s\n", number, error.c_str());
+        return UsageFailure;
+      }
+    }
+    return std::nullopt;  // the end of the input: no more events
+  });
+}
+
+}  // namespace plughost
