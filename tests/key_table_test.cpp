@@ -17,7 +17,8 @@ TEST_F(KeyTranslation, EveryHandledKeySendsItsKeystrokes) {
 }
 
 TEST_F(KeyTranslation, EveryOtherCodeAndStateIsIgnored) {
-  for (std::uint32_t keyState : {0u, 1u, 2u, 3u, 0x7FFFu, 0xFFFFu}) {
+  // 0x0101 and 0x0102 differ from the acted-on states only in bits 8 to 15.
+  for (std::uint32_t keyState : {0u, 1u, 2u, 3u, 0x0101u, 0x0102u, 0x7FFFu, 0xFF01u, 0xFFFFu}) {
     for (std::uint32_t keyCode = 0; keyCode <= 0xFFFF; ++keyCode) {
       if (FindExpectedKey(static_cast<std::uint16_t>(keyCode),
                           static_cast<std::uint16_t>(keyState))) {
@@ -50,6 +51,11 @@ TEST_F(KeyTranslation, OnlyTheLowHalfOfKeyCodeAndStateCounts) {
       {0xFFFF'0019, 0x0001'0002, 1, "F11↓ F11↑"},       // state 2 with a high half
       {0x0001'0000 + 23, 0x0001'0000, 0, "(nothing)"},  // state 0 under a high half
       {0x0031'0000 + 49, 1, 0, "(nothing)"},            // code 49 under a high half
+      // Bits 8 to 15 belong to the low half: these are other codes and states, not 23 and 1.
+      {0x0117, 1, 0, "(nothing)"},
+      {23, 0x0101, 0, "(nothing)"},
+      {25, 0x0102, 0, "(nothing)"},
+      {0x0001'0117, 0x0001'0101, 0, "(nothing)"},
   };
   for (const Case& c : cases) {
     const Outcome seen = Press(c.keyCodeArg, c.keyStateArg);
