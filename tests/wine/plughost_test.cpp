@@ -122,7 +122,8 @@ TEST_F(Plughost, BadInputGetsOneLineAndAnExitStatus) {
       {"info NoSuchPlugin.dll", "", 1, "plughost: cannot load "},
       {"info NotAPlugin.dll", "", 1, "plughost: cannot load "},
       {"info dll_smoke_test.exe", "", 1, "plughost: the DLL does not export AreYouInFocus"},
-      {"press --target PartialPlugin.dll 31", "", 1, "plughost: the DLL does not export HandleKey"},
+      {"press --target MissingExportPlugin.dll 31", "", 1,
+       "plughost: the DLL does not export HandleKey"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = Run(c.arguments, c.input);

@@ -1,0 +1,143 @@
+// A minimal Remote Wonder plug-in for plughost's conformance check: compiled as is, it keeps
+// the host's contract; each SAMPLE_* definition below breaks exactly one part of it.
+//   SAMPLE_CRASH_ON_KEY_7        HandleKey on key 7 writes to address 0x8
+//   SAMPLE_HANG_ON_KEY_7         HandleKey on key 7 never returns
+//   SAMPLE_STDCALL               every export removes its own arguments
+//   SAMPLE_CLOBBER_EBX           HandleKey returns with EBX changed
+//   SAMPLE_LEAVE_CTRL_DOWN       HandleKey on key 30 never releases Ctrl
+//   SAMPLE_RESULT_2_ON_KEY_1     HandleKey on key 1 returns 2
+//   SAMPLE_FAIL_DLL_MAIN         DllMain refuses to attach
+//   SAMPLE_CONFIGURE_CRASHES     Configure writes to address 0x8
+// Missing and decorated export names come from the .def file, not from here.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#if defined(SAMPLE_STDCALL)
+#define SAMPLE_EXPORT __stdcall
+#else
+#define SAMPLE_EXPORT __cdecl
+#endif
+
+namespace {
+
+constexpr std::int32_t kWantedKeys = 0x3FF8;
+
+bool TargetPresent() {
+  return FindWindowA("ThunderRT6FormDC", nullptr) != nullptr;
+}
+
+void Press(BYTE vk) {
+  keybd_event(vk, 0, 0, 0);
+}
+void Release(BYTE vk) {
+  keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+}
+void Tap(BYTE vk) {
+  Press(vk);
+  Release(vk);
+}
+
+[[maybe_unused]] void WriteToAddress8() {
+  // Both volatile: a real store that faults, not a trap instruction or a compile-time warning
+  // about a constant address.
+  volatile std::uintptr_t address = 0x8;
+  *reinterpret_cast<volatile int*>(address) = 1;  // NOLINT(performance-no-int-to-ptr): the fault
+}
+
+std::int32_t Handle(std::uint16_t keyCode, std::uint16_t keyState) {
+  if (keyState != 1) return 0;
+#if defined(SAMPLE_CRASH_ON_KEY_7)
+  if (keyCode == 7) WriteToAddress8();
+#elif defined(SAMPLE_HANG_ON_KEY_7)
+  if (keyCode == 7) {
+    for (;;) Sleep(INFINITE);
+  }
+#endif
+  if (!TargetPresent()) return 0;
+  switch (keyCode) {
+    case 1:
+      Tap(VK_F5);
+#if defined(SAMPLE_RESULT_2_ON_KEY_1)
+      return 2;
+#else
+      return 1;
+#endif
+    case 7:
+      Tap(VK_F6);
+      return 1;
+    case 30:
+      Press(VK_CONTROL);
+      Tap(VK_PRIOR);
+#if !defined(SAMPLE_LEAVE_CTRL_DOWN)
+      Release(VK_CONTROL);
+#endif
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE /*module*/, DWORD reason, LPVOID /*reserved*/) {
+#if defined(SAMPLE_FAIL_DLL_MAIN)
+  if (reason == DLL_PROCESS_ATTACH) return FALSE;
+#else
+  (void)reason;
+#endif
+  return TRUE;
+}
+
+std::int32_t SAMPLE_EXPORT WhatKeysDoYouWant() {
+  return kWantedKeys;
+}
+
+// Two arguments, so that the stdcall build removes 8 bytes; the correct one reads none.
+std::int32_t SAMPLE_EXPORT EnumerateProgrammableFunction(std::int32_t /*index*/, void* /*name*/) {
+  return 0;
+}
+
+std::int32_t SAMPLE_EXPORT AreYouInFocus() {
+  return TargetPresent() ? 1 : 0;
+}
+
+// Shows nothing, so that a check can call it without a window to close.
+std::int32_t SAMPLE_EXPORT Configure(HWND /*owner*/) {
+#if defined(SAMPLE_CONFIGURE_CRASHES)
+  WriteToAddress8();
+#endif
+  return 1;
+}
+
+#if !defined(SAMPLE_CLOBBER_EBX)
+std::int32_t SAMPLE_EXPORT HandleKey(std::uint32_t /*first*/, std::uint32_t keyCode,
+                                     std::uint32_t keyState) {
+  return Handle(static_cast<std::uint16_t>(keyCode), static_cast<std::uint16_t>(keyState));
+}
+#else
+std::int32_t __cdecl HandleKeyKeepingEbx(std::uint32_t /*first*/, std::uint32_t keyCode,
+                                         std::uint32_t keyState) {
+  return Handle(static_cast<std::uint16_t>(keyCode), static_cast<std::uint16_t>(keyState));
+}
+#endif
+
+}  // extern "C"
+
+#if defined(SAMPLE_CLOBBER_EBX)
+// HandleKey passes its three arguments on, then inverts EBX before it returns: every bit of
+// the caller's EBX differs, whatever it held.
+asm(".text\n"
+    ".globl _HandleKey\n"
+    "_HandleKey:\n"
+    "  pushl 12(%esp)\n"
+    "  pushl 12(%esp)\n"
+    "  pushl 12(%esp)\n"
+    "  call _HandleKeyKeepingEbx\n"
+    "  addl $12, %esp\n"
+    "  notl %ebx\n"
+    "  ret\n");
+#endif
