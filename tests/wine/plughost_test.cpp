@@ -121,9 +121,20 @@ TEST_F(Plughost, BadInputGetsOneLineAndAnExitStatus) {
       {"info --verbose Morlune.dll", "", 2, "plughost: unknown option '--verbose'"},
       {"info NoSuchPlugin.dll", "", 1, "plughost: cannot load "},
       {"info NotAPlugin.dll", "", 1, "plughost: cannot load "},
-      {"info dll_smoke_test.exe", "", 1, "plughost: the DLL does not export AreYouInFocus"},
+      {"info dll_smoke_test.exe", "", 1,
+       "plughost: the DLL does not export AreYouInFocus, Configure, "
+       "EnumerateProgrammableFunction, HandleKey, WhatKeysDoYouWant"},
       {"press --target MissingExportPlugin.dll 31", "", 1,
        "plughost: the DLL does not export HandleKey"},
+      {"press --target DecoratedPlugin.dll 31", "", 1,
+       "plughost: the DLL exports AreYouInFocus@0, Configure@4, EnumerateProgrammableFunction@8, "
+       "HandleKey@12, WhatKeysDoYouWant@0: stdcall-decorated names; the host looks them up "
+       "undecorated"},
+      {"info FailingDllMainPlugin.dll", "", 1, "plughost: cannot load "},
+      {"check --timeout 0 Morlune.dll", "", 2, "plughost: bad timeout '0'"},
+      {"check --target-class", "", 2, "plughost: --target-class needs a value"},
+      {"check --target Morlune.dll", "", 2, "plughost: --target goes with info and press"},
+      {"check", "", 2, "plughost: check needs the path of a plug-in DLL"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = Run(c.arguments, c.input);
@@ -141,12 +152,121 @@ TEST_F(Plughost, UnloadableFileGivesTheSystemsReason) {
   const ProgramRun run = Run("info NoSuchPlugin.dll");
   EXPECT_TRUE(Contains(run.err, "NoSuchPlugin.dll: ")) << run.err;
   EXPECT_TRUE(Contains(run.err, "(error 126)")) << run.err;
+  // The system's message has its file filled in, never a bare "%1".
+  const ProgramRun notADll = Run("info NotAPlugin.dll");
+  EXPECT_FALSE(Contains(notADll.err, "%")) << notADll.err;
+  EXPECT_TRUE(Contains(notADll.err, "(error 193)")) << notADll.err;
+  EXPECT_TRUE(Contains(Run("info FailingDllMainPlugin.dll").err, "its DllMain reported failure"));
+}
+
+// What no run may show: the runtime's own crash report instead of plughost's line.
+void ExpectNoCrashReport(const ProgramRun& run, const std::string& what) {
+  for (const char* sign : {"Unhandled", "starting debugger", "wine: "}) {
+    EXPECT_FALSE(Contains(run.err, sign)) << what << ":\n" << run.err;
+  }
+}
+
+// A session goes on as far as the plug-in lets it: the events before a fault or a hang are
+// played and shown, and so is every broken part of the contract.
+TEST_F(Plughost, PressSurvivesWhatAPluginDoesWrong) {
+  struct Case {
+    const char* arguments;
+    const char* out;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"press --target CrashPlugin.dll 1 30 7 1", "key 1 -> F5\nkey 30 -> Ctrl+PgUp\n",
+       "plughost: HandleKey(0, 7, 1) crashed: access violation writing 0x00000008 at "
+       "CrashPlugin.dll+0x"},
+      {"press --timeout 1 --target HangPlugin.dll 1 7 1", "key 1 -> F5\n",
+       "plughost: HandleKey(0, 7, 1) did not return within 1 s\n"},
+      {"press --target StdcallPlugin.dll 1 1", "key 1 -> F5\nkey 1 -> F5\n",
+       "plughost: HandleKey removed 12 bytes of arguments: it is stdcall, the host calls cdecl\n"},
+      {"press --target ClobberPlugin.dll 1", "key 1 -> F5\n",
+       "plughost: HandleKey changed EBX (0xB0B0B0B0 before the call, "},
+      {"press --target StuckKeyPlugin.dll 30 1", "key 30 -> Ctrl↓ PgUp↓ PgUp↑\nkey 1 -> F5\n",
+       "plughost: HandleKey(0, 30, 1) left Ctrl down (plughost released it)\n"},
+      {"press --target BadResultPlugin.dll 1 7", "key 1 -> returned 2, sent F5\nkey 7 -> F6\n",
+       "plughost: HandleKey(0, 1, 1) returned 2: the host expects 0 or 1\n"},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = Run(c.arguments);
+    EXPECT_EQ(run.exitCode, 1u) << c.arguments << "\n" << run.err;
+    EXPECT_EQ(run.out, c.out) << c.arguments;
+    EXPECT_TRUE(Contains(run.err, c.err)) << c.arguments << "\nexpected: " << c.err
+                                          << "\nseen: " << run.err;
+    ExpectNoCrashReport(run, c.arguments);
+  }
+}
+
+// Each sample plug-in has one fault, and check names it in a FAIL line.
+TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
+  struct Case {
+    const char* dll;
+    const char* failLine;
+  };
+  const Case cases[] = {
+      {"CrashPlugin.dll",
+       "FAIL  HandleKey, target open  HandleKey(0, 7, 1) crashed: access violation writing "
+       "0x00000008 at CrashPlugin.dll+0x"},
+      {"HangPlugin.dll",
+       "FAIL  HandleKey, target open  HandleKey(0, 7, 1) did not return within 1 s\n"},
+      {"StdcallPlugin.dll",
+       "FAIL  cdecl                   HandleKey removed 12 bytes of arguments: it is stdcall, the "
+       "host calls cdecl\n"},
+      {"ClobberPlugin.dll", "FAIL  cdecl                   HandleKey changed EBX"},
+      {"StuckKeyPlugin.dll",
+       "FAIL  HandleKey, target open  HandleKey(0, 30, 1) left Ctrl down (plughost released it)\n"},
+      {"BadResultPlugin.dll",
+       "FAIL  HandleKey, target open  HandleKey(0, 1, 1) returned 2: the host expects 0 or 1\n"},
+      {"MissingExportPlugin.dll", "FAIL  exports                 does not export HandleKey"},
+      {"DecoratedPlugin.dll",
+       "FAIL  exports                 exports AreYouInFocus@0, Configure@4, "
+       "EnumerateProgrammableFunction@8, HandleKey@12, WhatKeysDoYouWant@0: stdcall-decorated "
+       "names; the host looks them up undecorated\n"},
+      {"FailingDllMainPlugin.dll", "FAIL  load                    cannot load "},
+      {"ConfigureCrashPlugin.dll",
+       "FAIL  Configure               Configure(0x"},
+      {"NotAPlugin.dll", "FAIL  file                    not a PE file"},
+  };
+  for (const Case& c : cases) {
+    const std::string arguments = std::string("check --timeout 1 ") + c.dll;
+    const ProgramRun run = Run(arguments);
+    EXPECT_EQ(run.exitCode, 1u) << arguments << "\n" << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, c.failLine)) << arguments << "\nexpected: " << c.failLine
+                                               << "\nin:\n" << run.out;
+    EXPECT_TRUE(Contains(run.out, std::string("\n") + c.dll + ": ")) << "no summary:\n" << run.out;
+    ExpectNoCrashReport(run, arguments);
+  }
+  EXPECT_TRUE(Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
+                       " crashed: access violation writing 0x00000008 at ConfigureCrashPlugin.dll+0x"));
+}
+
+TEST_F(Plughost, CheckPassesACorrectPlugin) {
+  for (const char* dll : {"Morlune.dll", "GoodPlugin.dll"}) {
+    const ProgramRun run = Run(std::string("check ") + dll);
+    EXPECT_EQ(run.exitCode, 0u) << dll << "\n" << run.out << run.err;
+    EXPECT_FALSE(Contains(run.out, "FAIL  ")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "WARN  ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, std::string(dll) + ": ")) << run.out;
+    for (const char* check : {"file", "imports", "ASLR and DEP", "exports", "load", "cdecl",
+                              "WhatKeysDoYouWant", "programmable functions",
+                              "HandleKey, target open", "HandleKey, no target", "AreYouInFocus",
+                              "Configure", "reload"}) {
+      EXPECT_TRUE(Contains(run.out, "PASS  " + std::string(check) + " ")) << check << "\n" << run.out;
+    }
+  }
+  // A target class of the plug-in's own: GoodPlugin looks for Morlune's, so it sees none.
+  const ProgramRun other = Run("check --target-class SomeOtherApp GoodPlugin.dll");
+  EXPECT_TRUE(Contains(other.out, "WARN  AreYouInFocus           0 with a \"SomeOtherApp\" window"))
+      << other.out;
 }
 
 TEST_F(Plughost, HelpDocumentsEveryCommand) {
   const ProgramRun run = Run("--help");
   EXPECT_EQ(run.exitCode, 0u);
-  for (const char* word : {"info", "press", "keymap", "about", "--target", "KEY[:STATE]",
+  for (const char* word : {"info", "press", "keymap", "about", "check", "--target", "--target-class",
+                           "--timeout", "KEY[:STATE]",
                            "standard input", "Exit status"}) {
     EXPECT_TRUE(Contains(run.out, word)) << word;
   }
