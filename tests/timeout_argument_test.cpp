@@ -23,8 +23,8 @@ TEST(TimeoutArgument, ReadsSecondsAsMilliseconds) {
 }
 
 TEST(TimeoutArgument, RejectsWhatIsNoTimeOrOutOfRange) {
-  for (const char* text : {"", "x", "-1", "0", "0.05", "3600.5", "1e3", "5s", ".5", "1.2345",
-                           "99999999999", "1."}) {
+  for (const char* text :
+       {"", "x", "-1", "0", "0.05", "3600.5", "1e3", "5s", ".5", "1.2345", "99999999999", "1."}) {
     std::string error;
     EXPECT_FALSE(ParseTimeoutArgument(text, error)) << "'" << text << "' was accepted";
     EXPECT_NE(error.find(std::string("'") + text + "'"), std::string::npos) << error;

@@ -545,8 +545,8 @@ TEST_F(EndToEnd, RandomSoakAgainstAModel) {
       seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 0)) : DefaultSoakSeed;
   std::printf("soak seed %u (set MORLUNE_SOAK_SEED to choose another)\n", seed);
   RecordProperty("seed", std::to_string(seed));
-  SCOPED_TRACE("soak seed " + std::to_string(seed) + ": MORLUNE_SOAK_SEED=" +
-               std::to_string(seed) + " replays this run");
+  SCOPED_TRACE("soak seed " + std::to_string(seed) + ": MORLUNE_SOAK_SEED=" + std::to_string(seed) +
+               " replays this run");
   std::mt19937 random(seed);
   auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
 

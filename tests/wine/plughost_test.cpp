@@ -193,8 +193,8 @@ TEST_F(Plughost, PressSurvivesWhatAPluginDoesWrong) {
     const ProgramRun run = Run(c.arguments);
     EXPECT_EQ(run.exitCode, 1u) << c.arguments << "\n" << run.err;
     EXPECT_EQ(run.out, c.out) << c.arguments;
-    EXPECT_TRUE(Contains(run.err, c.err)) << c.arguments << "\nexpected: " << c.err
-                                          << "\nseen: " << run.err;
+    EXPECT_TRUE(Contains(run.err, c.err))
+        << c.arguments << "\nexpected: " << c.err << "\nseen: " << run.err;
     ExpectNoCrashReport(run, c.arguments);
   }
 }
@@ -225,21 +225,22 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
        "EnumerateProgrammableFunction@8, HandleKey@12, WhatKeysDoYouWant@0: stdcall-decorated "
        "names; the host looks them up undecorated\n"},
       {"FailingDllMainPlugin.dll", "FAIL  load                    cannot load "},
-      {"ConfigureCrashPlugin.dll",
-       "FAIL  Configure               Configure(0x"},
+      {"ConfigureCrashPlugin.dll", "FAIL  Configure               Configure(0x"},
       {"NotAPlugin.dll", "FAIL  file                    not a PE file"},
   };
   for (const Case& c : cases) {
     const std::string arguments = std::string("check --timeout 1 ") + c.dll;
     const ProgramRun run = Run(arguments);
     EXPECT_EQ(run.exitCode, 1u) << arguments << "\n" << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, c.failLine)) << arguments << "\nexpected: " << c.failLine
-                                               << "\nin:\n" << run.out;
+    EXPECT_TRUE(Contains(run.out, c.failLine))
+        << arguments << "\nexpected: " << c.failLine << "\nin:\n"
+        << run.out;
     EXPECT_TRUE(Contains(run.out, std::string("\n") + c.dll + ": ")) << "no summary:\n" << run.out;
     ExpectNoCrashReport(run, arguments);
   }
-  EXPECT_TRUE(Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
-                       " crashed: access violation writing 0x00000008 at ConfigureCrashPlugin.dll+0x"));
+  EXPECT_TRUE(
+      Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
+               " crashed: access violation writing 0x00000008 at ConfigureCrashPlugin.dll+0x"));
 }
 
 TEST_F(Plughost, CheckPassesACorrectPlugin) {
@@ -249,11 +250,12 @@ TEST_F(Plughost, CheckPassesACorrectPlugin) {
     EXPECT_FALSE(Contains(run.out, "FAIL  ")) << run.out;
     EXPECT_FALSE(Contains(run.out, "WARN  ")) << run.out;
     EXPECT_TRUE(Contains(run.out, std::string(dll) + ": ")) << run.out;
-    for (const char* check : {"file", "imports", "ASLR and DEP", "exports", "load", "cdecl",
-                              "WhatKeysDoYouWant", "programmable functions",
-                              "HandleKey, target open", "HandleKey, no target", "AreYouInFocus",
-                              "Configure", "reload"}) {
-      EXPECT_TRUE(Contains(run.out, "PASS  " + std::string(check) + " ")) << check << "\n" << run.out;
+    for (const char* check :
+         {"file", "imports", "ASLR and DEP", "exports", "load", "cdecl", "WhatKeysDoYouWant",
+          "programmable functions", "HandleKey, target open", "HandleKey, no target",
+          "AreYouInFocus", "Configure", "reload"}) {
+      EXPECT_TRUE(Contains(run.out, "PASS  " + std::string(check) + " ")) << check << "\n"
+                                                                          << run.out;
     }
   }
   // A target class of the plug-in's own: GoodPlugin looks for Morlune's, so it sees none.
@@ -265,9 +267,9 @@ TEST_F(Plughost, CheckPassesACorrectPlugin) {
 TEST_F(Plughost, HelpDocumentsEveryCommand) {
   const ProgramRun run = Run("--help");
   EXPECT_EQ(run.exitCode, 0u);
-  for (const char* word : {"info", "press", "keymap", "about", "check", "--target", "--target-class",
-                           "--timeout", "KEY[:STATE]",
-                           "standard input", "Exit status"}) {
+  for (const char* word :
+       {"info", "press", "keymap", "about", "check", "--target", "--target-class", "--timeout",
+        "KEY[:STATE]", "standard input", "Exit status"}) {
     EXPECT_TRUE(Contains(run.out, word)) << word;
   }
 }

@@ -161,7 +161,9 @@ void CallGuard::Begin(const char* function, std::initializer_list<std::uint32_t>
   inCall_ = true;
 }
 
-void CallGuard::End() { inCall_ = false; }
+void CallGuard::End() {
+  inCall_ = false;
+}
 
 std::string CallGuard::CallInProgress() {
   const std::lock_guard lock(mutex_);

@@ -8,8 +8,9 @@
 namespace hostkit {
 namespace {
 
-constexpr const char* ExportNames[] = {"AreYouInFocus", "Configure", "EnumerateProgrammableFunction",
-                                       "HandleKey", "WhatKeysDoYouWant"};
+constexpr const char* ExportNames[] = {"AreYouInFocus", "Configure",
+                                       "EnumerateProgrammableFunction", "HandleKey",
+                                       "WhatKeysDoYouWant"};
 
 // The names a compiler gives `wanted` when it is declared stdcall or without extern "C" care:
 // "_HandleKey@12", "HandleKey@12", "_HandleKey".

@@ -31,7 +31,9 @@ WindowCloser::WindowCloser() {
   });
 }
 
-WindowCloser::~WindowCloser() { Stop(); }
+WindowCloser::~WindowCloser() {
+  Stop();
+}
 
 std::vector<ClosedWindow> WindowCloser::Stop() {
   stop_ = true;
@@ -47,7 +49,7 @@ BOOL CALLBACK WindowCloser::Visit(HWND window, LPARAM self) {
 }
 
 void WindowCloser::Close(HWND window) {
-  if (before_.count(window) != 0 || !IsOwnVisibleWindow(window)) return;
+  if (before_.contains(window) || !IsOwnVisibleWindow(window)) return;
   char className[64] = {};
   GetClassNameA(window, className, sizeof className);
   const bool dialog = std::strcmp(className, "#32770") == 0;
@@ -60,7 +62,8 @@ void WindowCloser::Close(HWND window) {
   // Posted again on every pass until the window is gone: a busy window may miss the first.
   if (!dialog) {
     PostMessageA(window, WM_CLOSE, 0, 0);
-  } else if (HWND cancel = GetDlgItem(window, IDCANCEL); cancel != nullptr && IsWindowVisible(cancel)) {
+  } else if (HWND cancel = GetDlgItem(window, IDCANCEL);
+             cancel != nullptr && IsWindowVisible(cancel)) {
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   } else {
     PostMessageA(window, WM_COMMAND, IDOK, 0);

@@ -13,13 +13,13 @@ struct NamedKey {
 // Written from the Windows virtual-key list, not from the plug-in's tables, so a wrong code in
 // the plug-in shows up as a wrong name.
 constexpr NamedKey kNames[] = {
-    {0x08, "Backspace"}, {0x09, "Tab"},   {0x0D, "Enter"},   {0x10, "Shift"},  {0x11, "Ctrl"},
-    {0x12, "Alt"},       {0x1B, "Esc"},   {0x20, "Space"},   {0x21, "PgUp"},   {0x22, "PgDn"},
-    {0x23, "End"},       {0x24, "Home"},  {0x25, "Left"},    {0x26, "Up"},     {0x27, "Right"},
-    {0x28, "Down"},      {0x2D, "Ins"},   {0x2E, "Del"},     {0x5B, "LWin"},   {0x5C, "RWin"},
-    {0x6A, "Num*"},      {0x6B, "Num+"},  {0x6C, "NumSep"},  {0x6D, "Num-"},   {0x6E, "Num."},
+    {0x08, "Backspace"}, {0x09, "Tab"},     {0x0D, "Enter"},  {0x10, "Shift"},  {0x11, "Ctrl"},
+    {0x12, "Alt"},       {0x1B, "Esc"},     {0x20, "Space"},  {0x21, "PgUp"},   {0x22, "PgDn"},
+    {0x23, "End"},       {0x24, "Home"},    {0x25, "Left"},   {0x26, "Up"},     {0x27, "Right"},
+    {0x28, "Down"},      {0x2D, "Ins"},     {0x2E, "Del"},    {0x5B, "LWin"},   {0x5C, "RWin"},
+    {0x6A, "Num*"},      {0x6B, "Num+"},    {0x6C, "NumSep"}, {0x6D, "Num-"},   {0x6E, "Num."},
     {0x6F, "Num/"},      {0x90, "NumLock"}, {0xA0, "LShift"}, {0xA1, "RShift"}, {0xA2, "LCtrl"},
-    {0xA3, "RCtrl"},     {0xA4, "LAlt"},  {0xA5, "RAlt"},
+    {0xA3, "RCtrl"},     {0xA4, "LAlt"},    {0xA5, "RAlt"},
 };
 
 bool IsModifier(std::uint8_t vk) {

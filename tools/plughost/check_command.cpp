@@ -145,7 +145,8 @@ class Checker {
     const hostkit::StandInWindow target("Morlune stand-in", session_.targetClass.c_str());
     std::vector<std::uint32_t> buffers(4 * BufferWords, 0);
     const auto buffer = [&](int index) {
-      return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&buffers[index * BufferWords]));
+      return static_cast<std::uint32_t>(
+          reinterpret_cast<std::uintptr_t>(&buffers[index * BufferWords]));
     };
     breaches_.Note("WhatKeysDoYouWant", plugin_.WhatKeysDoYouWant());
     breaches_.Note("AreYouInFocus", plugin_.AreYouInFocus());
@@ -171,6 +172,7 @@ class Checker {
   void CheckAnswers() {
     report_.Begin("WhatKeysDoYouWant");
     std::vector<std::uint32_t> masks;
+    masks.reserve(AnswerRepeats);
     for (int i = 0; i < AnswerRepeats; ++i) masks.push_back(plugin_.WhatKeysDoYouWant().value);
     if (std::equal(masks.begin() + 1, masks.end(), masks.begin())) {
       report_.Line(Verdict::Pass, "WhatKeysDoYouWant",
@@ -184,7 +186,7 @@ class Checker {
 
     report_.Begin("programmable functions");
     std::vector<std::uint32_t> buffers(2 * BufferWords, 0);
-    const auto first = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&buffers[0]));
+    const auto first = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffers.data()));
     const auto second =
         static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&buffers[BufferWords]));
     std::vector<std::uint32_t> answers;
@@ -192,7 +194,8 @@ class Checker {
       answers.push_back(plugin_.EnumerateProgrammableFunction({}).value);
       answers.push_back(plugin_.EnumerateProgrammableFunction({0, first, second, 0}).value);
     }
-    const bool wrote = std::any_of(buffers.begin(), buffers.end(), [](std::uint32_t w) { return w != 0; });
+    const bool wrote =
+        std::any_of(buffers.begin(), buffers.end(), [](std::uint32_t w) { return w != 0; });
     const std::string writes = wrote ? "; it wrote into the buffers it was given"
                                      : "; nothing written through its arguments";
     if (std::equal(answers.begin() + 1, answers.end(), answers.begin())) {
@@ -240,9 +243,9 @@ class Checker {
     all.insert(all.end(), without.begin(), without.end());
     if (std::any_of(all.begin(), all.end(), [](std::uint32_t v) { return v > 1; })) {
       report_.Line(Verdict::Fail, "AreYouInFocus",
-                   "returned " + std::to_string(static_cast<std::int32_t>(
-                                     *std::find_if(all.begin(), all.end(),
-                                                   [](std::uint32_t v) { return v > 1; }))) +
+                   "returned " +
+                       std::to_string(static_cast<std::int32_t>(*std::find_if(
+                           all.begin(), all.end(), [](std::uint32_t v) { return v > 1; }))) +
                        ": the host expects 0 or 1");
       return;
     }
@@ -269,9 +272,9 @@ class Checker {
     report_.Begin("Configure");
     // What HandleKey does from a fresh load, before and after Configure: the handled calls of
     // the sweep and a few that were not.
-    std::vector<HandleKeyCall> probe(handled.begin(),
-                                     handled.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                           handled.size(), ConfigureProbeLimit)));
+    std::vector<HandleKeyCall> probe(
+        handled.begin(), handled.begin() + static_cast<std::ptrdiff_t>(
+                                               std::min(handled.size(), ConfigureProbeLimit)));
     for (std::uint32_t keyCode : {0u, 7u, 28u, 100u}) probe.push_back({0, keyCode, 1});
     const hostkit::StandInWindow target("Morlune stand-in", session_.targetClass.c_str());
     hostkit::StandInWindow host("Remote Wonder host stand-in", "PlughostHostWindow");
@@ -306,12 +309,12 @@ class Checker {
       std::size_t i = 0;
       while (before[i] == after[i]) ++i;
       const HandleKeyCall& call = probe[i];
-      report_.Line(Verdict::Warn, "Configure",
-                   evidence + "; afterwards " +
-                       hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState}) +
-                       " gave " + std::to_string(after[i].handled) + " " + after[i].trace +
-                       ", from a fresh load " + std::to_string(before[i].handled) + " " +
-                       before[i].trace);
+      report_.Line(
+          Verdict::Warn, "Configure",
+          evidence + "; afterwards " +
+              hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState}) +
+              " gave " + std::to_string(after[i].handled) + " " + after[i].trace +
+              ", from a fresh load " + std::to_string(before[i].handled) + " " + before[i].trace);
     } else {
       report_.Line(Verdict::Pass, "Configure",
                    evidence + "; HandleKey behaves the same after it (" +

@@ -9,8 +9,7 @@ namespace plughost {
 void CheckReport::Line(Verdict verdict, const std::string& check, const std::string& evidence) {
   static constexpr const char* Words[] = {"PASS", "WARN", "FAIL"};
   ++counts_[static_cast<int>(verdict)];
-  std::printf("%s  %-22s  %s\n", Words[static_cast<int>(verdict)], check.c_str(),
-              evidence.c_str());
+  std::printf("%s  %-22s  %s\n", Words[static_cast<int>(verdict)], check.c_str(), evidence.c_str());
   std::fflush(stdout);
 }
 
@@ -25,8 +24,8 @@ std::string CheckReport::current() {
 }
 
 int CheckReport::Finish(const std::string& dll) {
-  std::printf("%s: %d PASS, %d WARN, %d FAIL\n", dll.c_str(), counts_[0].load(),
-              counts_[1].load(), counts_[2].load());
+  std::printf("%s: %d PASS, %d WARN, %d FAIL\n", dll.c_str(), counts_[0].load(), counts_[1].load(),
+              counts_[2].load());
   std::fflush(stdout);
   return fails() > 0 ? PluginFailure : Success;
 }

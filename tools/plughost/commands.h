@@ -12,14 +12,15 @@ namespace plughost {
 
 // Exit statuses.
 inline constexpr int Success = 0;
-inline constexpr int PluginFailure = 1;  // the DLL could not be loaded or used, or broke the contract
-inline constexpr int UsageFailure = 2;   // a bad command line or bad input
+inline constexpr int PluginFailure =
+    1;  // the DLL could not be loaded or used, or broke the contract
+inline constexpr int UsageFailure = 2;  // a bad command line or bad input
 
 struct Session {
   std::string dllPath;
-  bool openTarget = false;                     // --target: a stand-in target window
+  bool openTarget = false;                       // --target: a stand-in target window
   std::string targetClass = "ThunderRT6FormDC";  // --target-class: the class it has
-  std::uint32_t timeoutMs = DefaultTimeoutMs;  // --timeout: the limit on every call
+  std::uint32_t timeoutMs = DefaultTimeoutMs;    // --timeout: the limit on every call
   bool timeoutGiven = false;
 };
 

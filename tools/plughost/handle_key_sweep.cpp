@@ -115,11 +115,13 @@ class Sweep {
 std::vector<HandleKeyCall> SweepCalls() {
   std::vector<HandleKeyCall> calls;
   for (const std::uint32_t keyState : {1u, 2u}) {
-    for (std::uint32_t keyCode = 0; keyCode <= 0xFFFF; ++keyCode) calls.push_back({0, keyCode, keyState});
+    for (std::uint32_t keyCode = 0; keyCode <= 0xFFFF; ++keyCode)
+      calls.push_back({0, keyCode, keyState});
   }
   // States between and around them, bits 8 to 15 included.
   for (const std::uint32_t keyState : {0u, 3u, 0x100u, 0x101u, 0x102u, 0x7FFFu, 0x8000u, 0xFFFFu}) {
-    for (std::uint32_t keyCode = 0; keyCode < SpreadCodes; ++keyCode) calls.push_back({0, keyCode, keyState});
+    for (std::uint32_t keyCode = 0; keyCode < SpreadCodes; ++keyCode)
+      calls.push_back({0, keyCode, keyState});
   }
   // Upper halves, which the host may fill with anything, and other first arguments.
   for (const std::uint32_t upper : {0x0001'0000u, 0xFFFF'0000u}) {

@@ -19,7 +19,8 @@ Usage:
   plughost keymap DLL                   probe key codes 0-65535 in states 1 and 2 and print
                                         the key map as a Markdown table
   plughost about DLL                    call Configure (shows the About box) and print its result
-  plughost check DLL                    check that the plug-in keeps the host's contract: one
+  plughost check [--target-class NAME] [--timeout SECONDS] DLL
+                                        check that the plug-in keeps the host's contract: one
                                         PASS, WARN or FAIL line per check
   plughost --help                       this text
 

@@ -84,9 +84,8 @@ bool PluginSession::Load(std::string& error) {
     return false;
   }
   Unload();
-  guard_.Run("loading " + FileName(path_), [&] {
-    plugin_ = hostkit::PluginLibrary::Load(path_, error);
-  });
+  guard_.Run("loading " + FileName(path_),
+             [&] { plugin_ = hostkit::PluginLibrary::Load(path_, error); });
   return plugin_.has_value();
 }
 

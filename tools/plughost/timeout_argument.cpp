@@ -4,7 +4,7 @@ namespace plughost {
 namespace {
 
 constexpr std::uint64_t MinimumMs = 100;
-constexpr std::uint64_t MaximumMs = 3600 * 1000;
+constexpr std::uint64_t MaximumMs = std::uint64_t{3600} * 1000;
 
 }  // namespace
 
@@ -26,7 +26,8 @@ std::optional<std::uint32_t> ParseTimeoutArgument(std::string_view text, std::st
       scale /= 10;
     }
   }
-  if (digits == 0 || fractionEmpty || i != text.size() || milliseconds < MinimumMs || milliseconds > MaximumMs) {
+  if (digits == 0 || fractionEmpty || i != text.size() || milliseconds < MinimumMs ||
+      milliseconds > MaximumMs) {
     error = "bad timeout '" + std::string(text) + "': seconds from 0.1 to 3600 (5 when not given)";
     return std::nullopt;
   }
