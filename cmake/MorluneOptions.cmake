@@ -1,5 +1,13 @@
 # Shared build settings.
 
+# The release (the ZIP, its reproducibility test, the DLL's size limit) is made by the toolchain
+# that builds the smallest DLL; its preset turns this on.
+option(MORLUNE_RELEASE "This build makes the release" OFF)
+# Another toolchain's win32 build whose DLL checks and Windows programs run in this build's
+# CTest run too, under the same Wine, with NAME appended to their test names. Build it first.
+set(MORLUNE_SECOND_BUILD "" CACHE PATH "Build folder of another toolchain's win32 build")
+set(MORLUNE_SECOND_BUILD_NAME "" CACHE STRING "Suffix for its tests' names")
+
 # Sanitizers for the native test build ("address,undefined"); empty elsewhere.
 set(MORLUNE_SANITIZERS "" CACHE STRING "Comma-separated -fsanitize= list for tests")
 
