@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Turns the results bench/run.sh collected into one Markdown table.
 
-usage: report.py <results dir> <Morlune.dll> <EmptyPlugin.dll>
+usage: report.py <results dir> <toolchain>=<folder>...
+
+Each folder holds one toolchain's Morlune.dll and EmptyPlugin.dll; the first is the build that
+ran under Wine.
 """
 
 import json
@@ -88,20 +91,26 @@ def imports(path):
     return found
 
 
-def dll_rows(morlune, empty):
-    morlune_imports, empty_imports = imports(morlune), imports(empty)
-    return [
-        ("DLL size, bytes", morlune.name, str(morlune.stat().st_size),
-         f"empty DLL {empty.stat().st_size}", ""),
-        ("Imported functions", ", ".join(morlune_imports) or "none", str(len(morlune_imports)),
-         f"empty DLL {len(empty_imports)}", ""),
-    ]
+def dll_rows(builds):
+    rows = []
+    for toolchain, folder in builds:
+        morlune, empty = folder / "Morlune.dll", folder / "EmptyPlugin.dll"
+        rows.append(("DLL size, bytes", f"{morlune.name} ({toolchain})",
+                     str(morlune.stat().st_size), f"empty DLL {empty.stat().st_size}", ""))
+    folder = builds[0][1]
+    morlune_imports = imports(folder / "Morlune.dll")
+    empty_imports = imports(folder / "EmptyPlugin.dll")
+    rows.append(("Imported functions", ", ".join(morlune_imports) or "none",
+                 str(len(morlune_imports)), f"empty DLL {len(empty_imports)}", ""))
+    return rows
 
 
 def main():
-    results, morlune, empty = (pathlib.Path(arg) for arg in sys.argv[1:4])
+    results = pathlib.Path(sys.argv[1])
+    builds = [(toolchain, pathlib.Path(folder))
+              for toolchain, folder in (arg.split("=", 1) for arg in sys.argv[2:])]
     rows = (native_rows(results) + instruction_rows(results) + wine_rows(results) +
-            dll_rows(morlune, empty))
+            dll_rows(builds))
     print("| Measure | Event | Morlune | Floor / direct / empty | Ratio |")
     print("|---|---|---:|---:|---:|")
     for row in rows:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one Markdown table: native time and instructions per remote
 # key event against the floor, HandleKey under Wine against direct Windows calls, load time
-# against an empty DLL, and the DLL's size and imports.
+# against an empty DLL, and the DLL's size for each toolchain and its imports. Wine runs the
+# release's build (clang's).
 #
 #   bench/run.sh [--no-wine]
 #
@@ -20,11 +21,12 @@ out=$root/build/bench-results
 rm -rf "$out"
 mkdir -p "$out"
 
-for preset in native win32; do
+for preset in native win32 win32-clang; do
   cmake --preset "$preset" >/dev/null
 done
 cmake --build --preset native --target key_translation_bench key_translation_instructions >&2
-cmake --build --preset win32 --target Morlune EmptyPlugin plugin_overhead_bench >&2
+cmake --build --preset win32-clang --target Morlune EmptyPlugin plugin_overhead_bench >&2
+cmake --build --preset win32 --target Morlune EmptyPlugin >&2
 
 native=$root/build/native/bench
 echo "native: time per event" >&2
@@ -47,11 +49,11 @@ for kind in $("$native/key_translation_instructions" --list | cut -d' ' -f1); do
   done
 done
 
-win32=$root/build/win32/bin
+win32=$root/build/win32-clang/bin
 if [ "$wine" = no ]; then
   echo "skipped (--no-wine)" >"$out/wine-reason.txt"
 else
-  state=$root/build/win32/bench-wine
+  state=$root/build/win32-clang/bench-wine
   trap 'tests/wine/stop-wine.sh "$state" >/dev/null 2>&1' EXIT
   echo "Wine: starting (up to ${wine_timeout}s)" >&2
   if ! timeout --kill-after=10 "$wine_timeout" tests/wine/start-wine.sh "$state" >&2; then
@@ -71,4 +73,4 @@ else
   tests/wine/stop-wine.sh "$state" >/dev/null 2>&1 || true
 fi
 
-/usr/bin/python3 bench/report.py "$out" "$win32/Morlune.dll" "$win32/EmptyPlugin.dll"
+/usr/bin/python3 bench/report.py "$out" "clang, the release=$win32" "GCC=$root/build/win32/bin"

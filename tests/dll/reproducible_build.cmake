@@ -14,6 +14,7 @@ foreach(copy first second)
   endforeach()
   execute_process(COMMAND ${CMAKE_COMMAND} -S ${src} -B ${build} -G Ninja
                           -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
+                          -DMORLUNE_RELEASE=ON
                   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
   execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target release_checksums
                   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
