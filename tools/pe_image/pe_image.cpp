@@ -260,9 +260,11 @@ class Parser {
       }
       if (!AddExport(image, directory, *functions, index, {})) return false;
     }
-    std::stable_sort(
-        image.exports.begin(), image.exports.end(),
-        [](const ExportedFunction& a, const ExportedFunction& b) { return a.ordinal < b.ordinal; });
+    // By ordinal, the names of one function by name: a total order, so no stable sort needed.
+    std::sort(image.exports.begin(), image.exports.end(),
+              [](const ExportedFunction& a, const ExportedFunction& b) {
+                return a.ordinal != b.ordinal ? a.ordinal < b.ordinal : a.name < b.name;
+              });
     return true;
   }
 
