@@ -19,6 +19,7 @@
 #include "tests/wine/stand_in_morlune_process.h"
 #include "tools/hostkit/call_guard.h"
 #include "tools/hostkit/cdecl_probe.h"
+#include "tools/hostkit/guarded_exports.h"
 #include "tools/hostkit/keyboard_capture.h"
 #include "tools/hostkit/plugin_library.h"
 #include "tools/hostkit/stand_in_window.h"
@@ -114,39 +115,25 @@ constexpr DWORD CallLimitMs = 10000;
 class GuardedDll {
  public:
   GuardedDll(hostkit::CallGuard& guard, const hostkit::PluginExports& exports)
-      : guard_(guard), exports_(exports) {}
+      : exports_(guard, exports) {}
 
-  std::int32_t WhatKeysDoYouWant() {
-    return Checked(guard_.Call("WhatKeysDoYouWant", Address(exports_.WhatKeysDoYouWant), {}));
-  }
+  std::int32_t WhatKeysDoYouWant() { return Checked(exports_.WhatKeysDoYouWant()); }
   std::int32_t EnumerateProgrammableFunction() {
-    return Checked(guard_.Call("EnumerateProgrammableFunction",
-                               Address(exports_.EnumerateProgrammableFunction), {}));
+    return Checked(exports_.EnumerateProgrammableFunction({}));
   }
-  std::int32_t AreYouInFocus() {
-    return Checked(guard_.Call("AreYouInFocus", Address(exports_.AreYouInFocus), {}));
-  }
-  std::int32_t Configure(HWND owner) {
-    const auto handle = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(owner));
-    return Checked(guard_.Call("Configure", Address(exports_.Configure), {handle}));
-  }
+  std::int32_t AreYouInFocus() { return Checked(exports_.AreYouInFocus()); }
+  std::int32_t Configure(HWND owner) { return Checked(exports_.Configure(owner)); }
   std::int32_t HandleKey(std::uint32_t first, std::uint32_t keyCode, std::uint32_t keyState) {
-    return Checked(
-        guard_.Call("HandleKey", Address(exports_.HandleKey), {first, keyCode, keyState}));
+    return Checked(exports_.HandleKey(first, keyCode, keyState));
   }
 
  private:
-  template <typename Function>
-  static const void* Address(Function function) {
-    return reinterpret_cast<const void*>(function);
-  }
   static std::int32_t Checked(const hostkit::GuardedResult& result) {
     EXPECT_EQ(result.breach, "");
     return static_cast<std::int32_t>(result.value);
   }
 
-  hostkit::CallGuard& guard_;
-  const hostkit::PluginExports& exports_;
+  hostkit::GuardedExports exports_;
 };
 
 class EndToEnd : public ::testing::Test {

@@ -88,12 +88,7 @@ std::string FormatCall(const char* function, const std::uint32_t* arguments, std
   return text + ")";
 }
 
-}  // namespace
-
-std::string DescribeCall(const char* function, std::initializer_list<std::uint32_t> arguments) {
-  return FormatCall(function, arguments.begin(), arguments.size());
-}
-
+// "Crash.dll+0x15b7", or the bare address outside any module.
 std::string DescribeCodeAddress(const void* address) {
   HMODULE module = nullptr;
   char path[MAX_PATH];
@@ -112,6 +107,7 @@ std::string DescribeCodeAddress(const void* address) {
   return Hex(reinterpret_cast<std::uintptr_t>(address));
 }
 
+// "access violation writing 0x00000008 at Crash.dll+0x15b7".
 std::string DescribeException(const EXCEPTION_RECORD& record) {
   std::string text = ExceptionName(record.ExceptionCode);
   if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2) {
@@ -120,6 +116,12 @@ std::string DescribeException(const EXCEPTION_RECORD& record) {
     text += Hex(record.ExceptionInformation[1]);
   }
   return text + " at " + DescribeCodeAddress(record.ExceptionAddress);
+}
+
+}  // namespace
+
+std::string DescribeCall(const char* function, std::initializer_list<std::uint32_t> arguments) {
+  return FormatCall(function, arguments.begin(), arguments.size());
 }
 
 CallGuard::CallGuard(DWORD timeoutMs, FatalHandler onFatal)
@@ -208,13 +210,14 @@ void CallGuard::Watch() {
                        : "a thread (" + std::to_string(faultThread_) + ") outside any call";
       EndProcess(where + " crashed: " + DescribeException(fault_));
     }
-    const DWORD limit = timeoutMs_;
     const std::uint32_t number = callNumber_;
-    if (!inCall_ || limit == NoLimit || GetTickCount64() - callStartedAt_ < limit) continue;
+    if (!inCall_ || timeoutMs_ == NoLimit || GetTickCount64() - callStartedAt_ < timeoutMs_) {
+      continue;
+    }
     const std::string call = CallInProgress();
     // Still the same call: it has not returned within the limit.
     if (inCall_ && number == callNumber_) {
-      EndProcess(call + " did not return within " + SecondsText(limit));
+      EndProcess(call + " did not return within " + SecondsText(timeoutMs_));
     }
   }
 }

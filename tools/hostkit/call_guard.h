@@ -38,9 +38,6 @@ class CallGuard {
   CallGuard(const CallGuard&) = delete;
   CallGuard& operator=(const CallGuard&) = delete;
 
-  void SetTimeout(DWORD timeoutMs) { timeoutMs_ = timeoutMs; }
-  [[nodiscard]] DWORD timeout() const { return timeoutMs_; }
-
   // Calls the export `function` at `address` with 32-bit `arguments`, as the host does.
   GuardedResult Call(const char* function, const void* address,
                      std::initializer_list<std::uint32_t> arguments);
@@ -58,7 +55,7 @@ class CallGuard {
   void Watch();
   [[noreturn]] void EndProcess(const std::string& account);
 
-  std::atomic<DWORD> timeoutMs_;
+  const DWORD timeoutMs_;
   const FatalHandler onFatal_;
   const DWORD threadId_;
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter_ = nullptr;
@@ -84,11 +81,5 @@ class CallGuard {
 
 // "HandleKey(0, 7, 1)": small values in decimal, others (handles, pointers) in hex.
 std::string DescribeCall(const char* function, std::initializer_list<std::uint32_t> arguments);
-
-// "access violation writing 0x00000008 at Crash.dll+0x15b7".
-std::string DescribeException(const EXCEPTION_RECORD& record);
-
-// "Crash.dll+0x15b7", or the bare address outside any module.
-std::string DescribeCodeAddress(const void* address);
 
 }  // namespace hostkit

@@ -3,26 +3,10 @@
 #include <utility>
 #include <vector>
 
-#include "tools/hostkit/export_table.h"
+#include "tools/pe_image/pe_image.h"
 
 namespace hostkit {
 namespace {
-
-constexpr const char* ExportNames[] = {"AreYouInFocus", "Configure",
-                                       "EnumerateProgrammableFunction", "HandleKey",
-                                       "WhatKeysDoYouWant"};
-
-// The names a compiler gives `wanted` when it is declared stdcall or without extern "C" care:
-// "_HandleKey@12", "HandleKey@12", "_HandleKey".
-bool IsDecoratedForm(const std::string& exported, const std::string& wanted) {
-  std::string rest = exported;
-  if (!rest.empty() && rest.front() == '_') rest.erase(0, 1);
-  if (rest.rfind(wanted, 0) != 0) return false;
-  rest.erase(0, wanted.size());
-  if (rest.empty()) return exported != wanted;
-  return rest.size() > 1 && rest.front() == '@' &&
-         rest.find_first_not_of("0123456789", 1) == std::string::npos;
-}
 
 std::string JoinNames(const std::vector<std::string>& names) {
   std::string text;
@@ -30,12 +14,16 @@ std::string JoinNames(const std::vector<std::string>& names) {
   return text;
 }
 
-// Why the host would not find `missing`: decorated names say more than "missing".
-std::string MissingExportsText(HMODULE module, const std::vector<std::string>& missing) {
+// Why the host would not find `missing` in the file at `path`: decorated names say more than
+// "missing".
+std::string MissingExportsText(const std::string& path, const std::vector<std::string>& missing) {
   std::vector<std::string> decorated;
-  for (const ExportEntry& entry : ReadExportTable(module).entries) {
+  std::string unreadable;
+  if (const auto image = pe_image::ReadPeImage(path, unreadable)) {
     for (const std::string& wanted : missing) {
-      if (IsDecoratedForm(entry.name, wanted)) decorated.push_back(entry.name);
+      if (const auto name = pe_image::FindDecoratedExport(*image, wanted)) {
+        decorated.push_back(*name);
+      }
     }
   }
   if (!decorated.empty()) {
@@ -64,12 +52,12 @@ std::optional<PluginLibrary> PluginLibrary::Load(const std::string& path, std::s
       reinterpret_cast<FARPROC*>(&exports.WhatKeysDoYouWant),
   };
   std::vector<std::string> missing;
-  for (std::size_t i = 0; i < std::size(ExportNames); ++i) {
-    *slots[i] = GetProcAddress(module, ExportNames[i]);
-    if (*slots[i] == nullptr) missing.emplace_back(ExportNames[i]);
+  for (std::size_t i = 0; i < std::size(PluginExportNames); ++i) {
+    *slots[i] = GetProcAddress(module, PluginExportNames[i]);
+    if (*slots[i] == nullptr) missing.emplace_back(PluginExportNames[i]);
   }
   if (!missing.empty()) {
-    error = MissingExportsText(module, missing);
+    error = MissingExportsText(path, missing);
     FreeLibrary(module);
     return std::nullopt;
   }

@@ -11,6 +11,11 @@
 
 namespace hostkit {
 
+// The names the host looks the exports up by, in the order of their ordinals.
+inline constexpr const char* PluginExportNames[] = {"AreYouInFocus", "Configure",
+                                                    "EnumerateProgrammableFunction", "HandleKey",
+                                                    "WhatKeysDoYouWant"};
+
 struct PluginExports {
   using NoArguments = std::int32_t(__cdecl*)();
   using ConfigureFunction = std::int32_t(__cdecl*)(HWND owner);

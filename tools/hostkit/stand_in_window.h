@@ -12,6 +12,7 @@
 namespace hostkit {
 
 inline constexpr const char* MorluneWindowClass = "ThunderRT6FormDC";
+inline constexpr const char* StandInTitle = "Morlune stand-in";
 
 struct ReceivedKey {
   UINT message;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP
@@ -22,7 +23,7 @@ class StandInWindow {
  public:
   // Creates the window on the calling thread, which must pump its messages. Another class
   // makes a window that is not Morlune's, for tests that need one in front of it.
-  explicit StandInWindow(const char* title = "Morlune stand-in",
+  explicit StandInWindow(const char* title = StandInTitle,
                          const char* windowClass = MorluneWindowClass);
   ~StandInWindow();
   StandInWindow(const StandInWindow&) = delete;

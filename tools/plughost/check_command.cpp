@@ -34,10 +34,6 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
-std::string FileName(const std::string& path) {
-  return path.substr(path.find_last_of("\\/") + 1);
-}
-
 // The first breach of the cdecl contract seen for each export.
 class BreachLog {
  public:
@@ -94,23 +90,22 @@ class Checker {
   Checker(const Session& session, CheckReport& report)
       : session_(session),
         report_(report),
-        plugin_(FullPath(session.dllPath), session.timeoutMs,
-                hostkit::KeyboardCapture::Delivery::Swallow,
+        plugin_(session.dllPath, session.timeoutMs, hostkit::KeyboardCapture::Delivery::Swallow,
                 [this](const std::string& account, const std::vector<std::uint8_t>& released) {
                   ReportFatal(account, released);
                 }) {}
 
   int Run() {
-    const std::string path = FullPath(session_.dllPath);
-    if (!CheckFile(path, report_) || !CheckLoad()) return report_.Finish(FileName(path));
-    CheckCallingConvention();
-    CheckAnswers();
-    const SweepResult withTarget = CheckHandleKeyWithTarget();
-    CheckHandleKeyWithoutTarget();
-    CheckFocus();
-    CheckConfigure(withTarget.handled);
-    CheckReload();
-    return report_.Finish(FileName(path));
+    if (CheckFile(plugin_.path(), report_) && CheckLoad()) {
+      CheckCallingConvention();
+      CheckAnswers();
+      const std::vector<HandleKeyCall> handled = CheckHandleKeyWithTarget();
+      CheckHandleKeyWithoutTarget();
+      CheckFocus();
+      CheckConfigure(handled);
+      CheckReload();
+    }
+    return report_.Finish(FileName(plugin_.path()));
   }
 
  private:
@@ -122,7 +117,7 @@ class Checker {
     }
     report_.Line(Verdict::Fail, report_.current(), evidence);
     std::printf("(the checks after this one were not run: the plug-in cannot be called again)\n");
-    report_.Finish(FileName(FullPath(session_.dllPath)));
+    report_.Finish(FileName(plugin_.path()));
   }
 
   [[nodiscard]] bool TargetPresent() const {
@@ -142,38 +137,40 @@ class Checker {
 
   void CheckCallingConvention() {
     report_.Begin("cdecl");
-    const hostkit::StandInWindow target("Morlune stand-in", session_.targetClass.c_str());
+    BreachLog breaches;
+    const hostkit::StandInWindow target(hostkit::StandInTitle, session_.targetClass.c_str());
     std::vector<std::uint32_t> buffers(4 * BufferWords, 0);
     const auto buffer = [&](int index) {
       return static_cast<std::uint32_t>(
           reinterpret_cast<std::uintptr_t>(&buffers[index * BufferWords]));
     };
-    breaches_.Note("WhatKeysDoYouWant", plugin_.WhatKeysDoYouWant());
-    breaches_.Note("AreYouInFocus", plugin_.AreYouInFocus());
+    breaches.Note("WhatKeysDoYouWant", plugin_.dll().WhatKeysDoYouWant());
+    breaches.Note("AreYouInFocus", plugin_.dll().AreYouInFocus());
     for (const std::initializer_list<std::uint32_t> arguments :
          {std::initializer_list<std::uint32_t>{},
           {0},
           {buffer(0), 0},
           {1, buffer(1), 0x100},
           {0xFFFFFFFF, buffer(2), buffer(3), 0}}) {
-      breaches_.Note("EnumerateProgrammableFunction",
-                     plugin_.EnumerateProgrammableFunction(arguments));
+      breaches.Note("EnumerateProgrammableFunction",
+                    plugin_.dll().EnumerateProgrammableFunction(arguments));
     }
     for (const HandleKeyCall call : {HandleKeyCall{0, 0, 0}, HandleKeyCall{0, 0xFFFF, 3},
                                      HandleKeyCall{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
                                      HandleKeyCall{0x12345678, 0xFFFF0000, 0x00010000}}) {
-      breaches_.Note("HandleKey", plugin_.HandleKey(call.first, call.keyCode, call.keyState));
+      breaches.Note("HandleKey", plugin_.dll().HandleKey(call.first, call.keyCode, call.keyState));
     }
     PluginSession::Injected ignored;
     plugin_.Collect(ignored);
-    breaches_.ReportUnder(report_, 4);
+    breaches.ReportUnder(report_, 4);
   }
 
   void CheckAnswers() {
     report_.Begin("WhatKeysDoYouWant");
     std::vector<std::uint32_t> masks;
     masks.reserve(AnswerRepeats);
-    for (int i = 0; i < AnswerRepeats; ++i) masks.push_back(plugin_.WhatKeysDoYouWant().value);
+    for (int i = 0; i < AnswerRepeats; ++i)
+      masks.push_back(plugin_.dll().WhatKeysDoYouWant().value);
     if (std::equal(masks.begin() + 1, masks.end(), masks.begin())) {
       report_.Line(Verdict::Pass, "WhatKeysDoYouWant",
                    Hex(masks.front()) + " on all " + std::to_string(AnswerRepeats) + " calls");
@@ -191,8 +188,8 @@ class Checker {
         static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&buffers[BufferWords]));
     std::vector<std::uint32_t> answers;
     for (int i = 0; i < AnswerRepeats; ++i) {
-      answers.push_back(plugin_.EnumerateProgrammableFunction({}).value);
-      answers.push_back(plugin_.EnumerateProgrammableFunction({0, first, second, 0}).value);
+      answers.push_back(plugin_.dll().EnumerateProgrammableFunction({}).value);
+      answers.push_back(plugin_.dll().EnumerateProgrammableFunction({0, first, second, 0}).value);
     }
     const bool wrote =
         std::any_of(buffers.begin(), buffers.end(), [](std::uint32_t w) { return w != 0; });
@@ -208,10 +205,10 @@ class Checker {
     }
   }
 
-  SweepResult CheckHandleKeyWithTarget() {
+  std::vector<HandleKeyCall> CheckHandleKeyWithTarget() {
     const std::string check = "HandleKey, target open";
     report_.Begin(check);
-    const hostkit::StandInWindow target("Morlune stand-in", session_.targetClass.c_str());
+    const hostkit::StandInWindow target(hostkit::StandInTitle, session_.targetClass.c_str());
     return SweepHandleKey(plugin_, SweepCalls(), check, report_);
   }
 
@@ -232,20 +229,20 @@ class Checker {
     std::vector<std::uint32_t> with;
     std::vector<std::uint32_t> without;
     {
-      const hostkit::StandInWindow target("Morlune stand-in", session_.targetClass.c_str());
-      for (int i = 0; i < 3; ++i) with.push_back(plugin_.AreYouInFocus().value);
+      const hostkit::StandInWindow target(hostkit::StandInTitle, session_.targetClass.c_str());
+      for (int i = 0; i < 3; ++i) with.push_back(plugin_.dll().AreYouInFocus().value);
     }
     const bool canClose = !TargetPresent();
     if (canClose) {
-      for (int i = 0; i < 3; ++i) without.push_back(plugin_.AreYouInFocus().value);
+      for (int i = 0; i < 3; ++i) without.push_back(plugin_.dll().AreYouInFocus().value);
     }
     std::vector<std::uint32_t> all = with;
     all.insert(all.end(), without.begin(), without.end());
-    if (std::any_of(all.begin(), all.end(), [](std::uint32_t v) { return v > 1; })) {
+    const auto notAFlag =
+        std::find_if(all.begin(), all.end(), [](std::uint32_t v) { return v > 1; });
+    if (notAFlag != all.end()) {
       report_.Line(Verdict::Fail, "AreYouInFocus",
-                   "returned " +
-                       std::to_string(static_cast<std::int32_t>(*std::find_if(
-                           all.begin(), all.end(), [](std::uint32_t v) { return v > 1; }))) +
+                   "returned " + std::to_string(static_cast<std::int32_t>(*notAFlag)) +
                        ": the host expects 0 or 1");
       return;
     }
@@ -276,7 +273,7 @@ class Checker {
         handled.begin(), handled.begin() + static_cast<std::ptrdiff_t>(
                                                std::min(handled.size(), ConfigureProbeLimit)));
     for (std::uint32_t keyCode : {0u, 7u, 28u, 100u}) probe.push_back({0, keyCode, 1});
-    const hostkit::StandInWindow target("Morlune stand-in", session_.targetClass.c_str());
+    const hostkit::StandInWindow target(hostkit::StandInTitle, session_.targetClass.c_str());
     hostkit::StandInWindow host("Remote Wonder host stand-in", "PlughostHostWindow");
 
     std::string error;
@@ -285,9 +282,8 @@ class Checker {
     if (!plugin_.Load(error)) return report_.Line(Verdict::Fail, "Configure", error);
 
     hostkit::WindowCloser closer;
-    const GuardedResult result = plugin_.Configure(host.handle());
+    const GuardedResult result = plugin_.dll().Configure(host.handle());
     const std::vector<hostkit::ClosedWindow> windows = closer.Stop();
-    breaches_.Note("Configure", result);
     const std::vector<CallOutcome> after = Replay(plugin_, probe);
 
     std::string shown = "showed no window";
@@ -308,13 +304,11 @@ class Checker {
     } else if (before != after) {
       std::size_t i = 0;
       while (before[i] == after[i]) ++i;
-      const HandleKeyCall& call = probe[i];
-      report_.Line(
-          Verdict::Warn, "Configure",
-          evidence + "; afterwards " +
-              hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState}) +
-              " gave " + std::to_string(after[i].handled) + " " + after[i].trace +
-              ", from a fresh load " + std::to_string(before[i].handled) + " " + before[i].trace);
+      report_.Line(Verdict::Warn, "Configure",
+                   evidence + "; afterwards " + Describe(probe[i]) + " gave " +
+                       std::to_string(after[i].handled) + " " + after[i].trace +
+                       ", from a fresh load " + std::to_string(before[i].handled) + " " +
+                       before[i].trace);
     } else {
       report_.Line(Verdict::Pass, "Configure",
                    evidence + "; HandleKey behaves the same after it (" +
@@ -354,7 +348,6 @@ class Checker {
   const Session& session_;
   CheckReport& report_;
   PluginSession plugin_;
-  BreachLog breaches_;
 };
 
 }  // namespace

@@ -1,16 +1,12 @@
 #include "tools/plughost/check_file.h"
 
+#include "tools/hostkit/plugin_library.h"
 #include "tools/pe_image/pe_image.h"
 
 namespace plughost {
 namespace {
 
-constexpr std::uint16_t MachineI386 = 0x14C;
 constexpr std::size_t FunctionsListedPerModule = 6;
-
-constexpr const char* PluginExports[] = {"AreYouInFocus", "Configure",
-                                         "EnumerateProgrammableFunction", "HandleKey",
-                                         "WhatKeysDoYouWant"};
 
 std::string Join(const std::vector<std::string>& items) {
   std::string text;
@@ -36,7 +32,7 @@ void CheckExports(const pe_image::PeImage& image, CheckReport& report) {
   std::vector<std::string> found;
   std::vector<std::string> missing;
   std::vector<std::string> decorated;
-  for (const char* wanted : PluginExports) {
+  for (const char* wanted : hostkit::PluginExportNames) {
     bool exported = false;
     for (const pe_image::ExportedFunction& function : image.exports) {
       exported = exported || function.name == wanted;
@@ -71,7 +67,7 @@ bool CheckFile(const std::string& path, CheckReport& report) {
     report.Line(Verdict::Fail, "file", error);
     return false;
   }
-  if (!image->isDll || image->machine != MachineI386 || !image->isPe32) {
+  if (!image->isDll || image->machine != pe_image::kMachineI386 || !image->isPe32) {
     char machine[16];
     std::snprintf(machine, sizeof machine, "0x%04X", image->machine);
     report.Line(Verdict::Fail, "file",

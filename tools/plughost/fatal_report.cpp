@@ -6,20 +6,30 @@
 
 namespace plughost {
 
-void PrintFatal(const std::string& account, const std::vector<std::uint8_t>& released) {
+void PrintError(const std::string& text) {
+  // Whatever stdout holds came first.
   std::fflush(stdout);
-  std::fprintf(stderr, "plughost: %s\n", account.c_str());
+  std::fprintf(stderr, "plughost: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+bool LoadOrSayWhyNot(PluginSession& plugin) {
+  std::string error;
+  if (plugin.Load(error)) return true;
+  PrintError(error);
+  return false;
+}
+
+void PrintFatal(const std::string& account, const std::vector<std::uint8_t>& released) {
+  PrintError(account);
   if (!released.empty()) {
-    std::fprintf(stderr, "plughost: released %s, left down by the plug-in\n",
-                 keytrace::KeyList(released).c_str());
+    PrintError("released " + keytrace::KeyList(released) + ", left down by the plug-in");
   }
 }
 
 bool PrintBreach(const std::string& text) {
   if (text.empty()) return false;
-  std::fflush(stdout);
-  std::fprintf(stderr, "plughost: %s\n", text.c_str());
-  std::fflush(stderr);
+  PrintError(text);
   return true;
 }
 

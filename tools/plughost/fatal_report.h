@@ -1,12 +1,21 @@
 #pragma once
 
-// What info, press, keymap and about print when a call into the plug-in crashed or hung.
+// What info, press, keymap and about print on stderr: a call into the plug-in that crashed or
+// hung, a contract broken in passing, a plug-in that would not load.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tools/plughost/plugin_session.h"
+
 namespace plughost {
+
+// "plughost: TEXT", on a line of its own.
+void PrintError(const std::string& text);
+
+// Loads the plug-in, or prints why it cannot be; false then.
+bool LoadOrSayWhyNot(PluginSession& plugin);
 
 // "plughost: HandleKey(0, 7, 1) crashed: ...", then the keys released for it, on stderr.
 void PrintFatal(const std::string& account, const std::vector<std::uint8_t>& released);

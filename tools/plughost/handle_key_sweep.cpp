@@ -12,10 +12,6 @@ namespace {
 constexpr std::size_t BatchSize = 4096;
 constexpr std::uint32_t SpreadCodes = 512;
 
-std::string Describe(const HandleKeyCall& call) {
-  return hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState});
-}
-
 // The first instance of each problem, so that a plug-in wrong everywhere still gets few lines.
 struct Problems {
   std::optional<std::string> breach, badResult, leftDown, sentWhileUnhandled;
@@ -33,14 +29,10 @@ class Sweep {
       if (result.value == 0 && i + 1 - batchStart < BatchSize && i + 1 < calls.size()) continue;
       // Everything before this call returned 0; this one may not have.
       if (!Collect()) return;
-      if (!injected_.events.empty() || !injected_.leftDown.empty()) {
-        const bool onlyThisCall = result.value != 0 && i == batchStart;
-        if (onlyThisCall) {
-          Judge(calls[i], result.value);
-        } else {
-          ReplayBatch(calls, batchStart, i + 1);
-        }
-      } else if (result.value != 0) {
+      const bool sent = !injected_.events.empty() || !injected_.leftDown.empty();
+      if (sent && i > batchStart) {
+        ReplayBatch(calls, batchStart, i + 1);
+      } else {
         Judge(calls[i], result.value);
       }
       batchStart = i + 1;
@@ -67,7 +59,7 @@ class Sweep {
 
  private:
   GuardedResult Call(const HandleKeyCall& call) {
-    GuardedResult result = plugin_.HandleKey(call.first, call.keyCode, call.keyState);
+    GuardedResult result = plugin_.dll().HandleKey(call.first, call.keyCode, call.keyState);
     if (!result.breach.empty() && !problems_.breach) {
       problems_.breach = Describe(call) + ": " + result.breach;
     }
@@ -112,6 +104,10 @@ class Sweep {
 
 }  // namespace
 
+std::string Describe(const HandleKeyCall& call) {
+  return hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState});
+}
+
 std::vector<HandleKeyCall> SweepCalls() {
   std::vector<HandleKeyCall> calls;
   for (const std::uint32_t keyState : {1u, 2u}) {
@@ -138,19 +134,20 @@ std::vector<HandleKeyCall> SweepCalls() {
   return calls;
 }
 
-SweepResult SweepHandleKey(PluginSession& plugin, const std::vector<HandleKeyCall>& calls,
-                           const std::string& check, CheckReport& report) {
+std::vector<HandleKeyCall> SweepHandleKey(PluginSession& plugin,
+                                          const std::vector<HandleKeyCall>& calls,
+                                          const std::string& check, CheckReport& report) {
   Sweep sweep(plugin, report);
   sweep.Run(calls);
   sweep.ReportUnder(check, calls.size());
-  return {sweep.handled()};
+  return sweep.handled();
 }
 
 std::vector<CallOutcome> Replay(PluginSession& plugin, const std::vector<HandleKeyCall>& calls) {
   std::vector<CallOutcome> outcomes;
   PluginSession::Injected injected;
   for (const HandleKeyCall& call : calls) {
-    const GuardedResult result = plugin.HandleKey(call.first, call.keyCode, call.keyState);
+    const GuardedResult result = plugin.dll().HandleKey(call.first, call.keyCode, call.keyState);
     plugin.Collect(injected);
     outcomes.push_back({result.value, keytrace::FormatTrace(injected.events)});
   }

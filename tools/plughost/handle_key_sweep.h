@@ -24,17 +24,17 @@ struct CallOutcome {
   bool operator==(const CallOutcome&) const = default;
 };
 
+// "HandleKey(0, 7, 1)".
+std::string Describe(const HandleKeyCall& call);
+
 // The calls of one sweep, in the order they are made.
 std::vector<HandleKeyCall> SweepCalls();
 
-struct SweepResult {
-  std::vector<HandleKeyCall> handled;  // the calls that returned non-zero
-};
-
-// Makes the calls, reports one line (or one per problem) under `check`, and returns what was
-// handled.
-SweepResult SweepHandleKey(PluginSession& plugin, const std::vector<HandleKeyCall>& calls,
-                           const std::string& check, CheckReport& report);
+// Makes the calls, reports one line (or one per problem) under `check`, and returns the calls
+// that returned non-zero.
+std::vector<HandleKeyCall> SweepHandleKey(PluginSession& plugin,
+                                          const std::vector<HandleKeyCall>& calls,
+                                          const std::string& check, CheckReport& report);
 
 // Each call made, and synced, on its own.
 std::vector<CallOutcome> Replay(PluginSession& plugin, const std::vector<HandleKeyCall>& calls);

@@ -41,14 +41,10 @@ void PrintVersionBlock(const std::string& path) {
 
 int Info(const Session& session) {
   std::optional<hostkit::StandInWindow> target;
-  if (session.openTarget) target.emplace("Morlune stand-in", session.targetClass.c_str());
-  PluginSession plugin(FullPath(session.dllPath), session.timeoutMs,
+  if (session.openTarget) target.emplace(hostkit::StandInTitle, session.targetClass.c_str());
+  PluginSession plugin(session.dllPath, session.timeoutMs,
                        hostkit::KeyboardCapture::Delivery::Swallow, &PrintFatal);
-  std::string error;
-  if (!plugin.Load(error)) {
-    std::fprintf(stderr, "plughost: %s\n", error.c_str());
-    return PluginFailure;
-  }
+  if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
 
   const hostkit::ExportTable exports = hostkit::ReadExportTable(plugin.module());
   std::printf("%s\n\nExports (module name \"%s\"):\n", plugin.path().c_str(),
@@ -59,7 +55,7 @@ int Info(const Session& session) {
   PrintVersionBlock(plugin.path());
 
   bool broke = false;
-  const GuardedResult mask = plugin.WhatKeysDoYouWant();
+  const GuardedResult mask = plugin.dll().WhatKeysDoYouWant();
   std::string bits;
   for (int bit = 0; bit < 32; ++bit) {
     if (mask.value & (1u << bit)) bits += (bits.empty() ? "" : " ") + std::to_string(bit);
@@ -67,10 +63,10 @@ int Info(const Session& session) {
   std::printf("\nWhatKeysDoYouWant              0x%08lX (bits set: %s)\n",
               static_cast<unsigned long>(mask.value), bits.empty() ? "none" : bits.c_str());
   broke |= PrintBreach(mask.breach);
-  const GuardedResult functions = plugin.EnumerateProgrammableFunction({});
+  const GuardedResult functions = plugin.dll().EnumerateProgrammableFunction({});
   std::printf("EnumerateProgrammableFunction  %ld\n", static_cast<long>(functions.value));
   broke |= PrintBreach(functions.breach);
-  const GuardedResult focus = plugin.AreYouInFocus();
+  const GuardedResult focus = plugin.dll().AreYouInFocus();
   std::printf("AreYouInFocus                  %ld\n", static_cast<long>(focus.value));
   broke |= PrintBreach(focus.breach);
   return broke ? PluginFailure : Success;

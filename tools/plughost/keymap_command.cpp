@@ -10,15 +10,11 @@
 namespace plughost {
 
 int Keymap(const Session& session) {
-  hostkit::StandInWindow target("Morlune stand-in", session.targetClass.c_str());
+  hostkit::StandInWindow target(hostkit::StandInTitle, session.targetClass.c_str());
   // Swallowed: probing must not type into anything on the user's desktop.
-  PluginSession plugin(FullPath(session.dllPath), session.timeoutMs,
+  PluginSession plugin(session.dllPath, session.timeoutMs,
                        hostkit::KeyboardCapture::Delivery::Swallow, &PrintFatal);
-  std::string error;
-  if (!plugin.Load(error)) {
-    std::fprintf(stderr, "plughost: %s\n", error.c_str());
-    return PluginFailure;
-  }
+  if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
 
   std::printf("| Key code | State | Keystrokes |\n|---|---|---|\n");
   bool broke = false;
@@ -26,31 +22,22 @@ int Keymap(const Session& session) {
   for (std::uint16_t keyState : {1, 2}) {
     for (std::uint32_t keyCode = 0; keyCode <= 0xFFFF; ++keyCode) {
       const auto code = static_cast<std::uint16_t>(keyCode);
-      const GuardedResult handled = plugin.HandleKey(0, code, keyState);
+      const GuardedResult handled = plugin.dll().HandleKey(0, code, keyState);
       broke |= PrintBreach(handled.breach);
       // Unhandled codes are checked for stray keystrokes in bulk, below.
       if (handled.value == 0) continue;
-      if (!plugin.Collect(injected)) {
-        std::fprintf(stderr, "plughost: %s\n", NoHookMessage);
-        return PluginFailure;
-      }
+      if (!plugin.Collect(injected)) return PrintError(NoHookMessage), PluginFailure;
       std::printf("| %u | %u | %s |\n", code, keyState,
                   DescribeOutcome(handled.value, injected.events).c_str());
       broke |= PrintBreach(HandleKeyBreach(hostkit::DescribeCall("HandleKey", {0, code, keyState}),
                                            handled.value, injected.leftDown));
       // A fresh copy for the next probe, so that a mode switched here cannot leak into it.
-      if (!plugin.Load(error)) {
-        std::fprintf(stderr, "plughost: %s\n", error.c_str());
-        return PluginFailure;
-      }
+      if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
     }
-    if (!plugin.Collect(injected)) {
-      std::fprintf(stderr, "plughost: %s\n", NoHookMessage);
-      return PluginFailure;
-    }
+    if (!plugin.Collect(injected)) return PrintError(NoHookMessage), PluginFailure;
     if (!injected.events.empty()) {
-      std::fprintf(stderr, "plughost: unhandled keys in state %u sent %s\n", keyState,
-                   keytrace::FormatTrace(injected.events).c_str());
+      PrintError("unhandled keys in state " + std::to_string(keyState) + " sent " +
+                 keytrace::FormatTrace(injected.events));
       return PluginFailure;
     }
   }

@@ -8,30 +8,21 @@ namespace {
 
 constexpr DWORD FatalSyncTimeoutMs = 1000;
 
-std::uint32_t AsArgument(HWND window) {
-  return static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(window));
-}
-
-template <typename Function>
-const void* AddressOf(Function function) {
-  return reinterpret_cast<const void*>(function);
-}
-
-std::string FileName(const std::string& path) {
-  return path.substr(path.find_last_of("\\/") + 1);
-}
-
-}  // namespace
-
-const char* const NoHookMessage =
-    "the low-level keyboard hook could not be installed or saw nothing; is there a desktop (an "
-    "X display under Wine)?";
-
 std::string FullPath(const std::string& path) {
   char full[MAX_PATH];
   const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
   return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
 }
+
+}  // namespace
+
+std::string FileName(const std::string& path) {
+  return path.substr(path.find_last_of("\\/") + 1);
+}
+
+const char* const NoHookMessage =
+    "the low-level keyboard hook could not be installed or saw nothing; is there a desktop (an "
+    "X display under Wine)?";
 
 std::string DescribeKey(std::uint16_t keyCode, std::uint16_t keyState) {
   std::string text = "key " + std::to_string(keyCode);
@@ -62,9 +53,9 @@ std::string HandleKeyBreach(const std::string& call, std::uint32_t handled,
   return breach;
 }
 
-PluginSession::PluginSession(std::string path, std::uint32_t timeoutMs,
+PluginSession::PluginSession(const std::string& path, std::uint32_t timeoutMs,
                              hostkit::KeyboardCapture::Delivery delivery, FatalReport report)
-    : path_(std::move(path)),
+    : path_(FullPath(path)),
       capture_(delivery),
       guard_(timeoutMs, [this, report = std::move(report)](const std::string& account) {
         Injected injected;
@@ -92,29 +83,6 @@ bool PluginSession::Load(std::string& error) {
 void PluginSession::Unload() {
   if (!plugin_) return;
   guard_.Run("unloading " + FileName(path_), [&] { plugin_.reset(); });
-}
-
-GuardedResult PluginSession::WhatKeysDoYouWant() {
-  return guard_.Call("WhatKeysDoYouWant", AddressOf(exports().WhatKeysDoYouWant), {});
-}
-
-GuardedResult PluginSession::AreYouInFocus() {
-  return guard_.Call("AreYouInFocus", AddressOf(exports().AreYouInFocus), {});
-}
-
-GuardedResult PluginSession::EnumerateProgrammableFunction(
-    std::initializer_list<std::uint32_t> arguments) {
-  return guard_.Call("EnumerateProgrammableFunction",
-                     AddressOf(exports().EnumerateProgrammableFunction), arguments);
-}
-
-GuardedResult PluginSession::Configure(HWND owner) {
-  return guard_.Call("Configure", AddressOf(exports().Configure), {AsArgument(owner)});
-}
-
-GuardedResult PluginSession::HandleKey(std::uint32_t first, std::uint32_t keyCode,
-                                       std::uint32_t keyState) {
-  return guard_.Call("HandleKey", AddressOf(exports().HandleKey), {first, keyCode, keyState});
 }
 
 bool PluginSession::Collect(Injected& injected) {

@@ -8,12 +8,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/hostkit/call_guard.h"
+#include "tools/hostkit/guarded_exports.h"
 #include "tools/hostkit/keyboard_capture.h"
 #include "tools/hostkit/plugin_library.h"
 #include "tools/keytrace/key_trace.h"
@@ -22,8 +22,8 @@ namespace plughost {
 
 using hostkit::GuardedResult;
 
-// The full path, so that LoadLibrary takes this very file and not one on its search path.
-std::string FullPath(const std::string& path);
+// "Crash.dll" of "C:\\plugins\\Crash.dll".
+std::string FileName(const std::string& path);
 
 // "key 25:2"; the state is left out when it is 1.
 std::string DescribeKey(std::uint16_t keyCode, std::uint16_t keyState);
@@ -43,7 +43,9 @@ class PluginSession {
   using FatalReport =
       std::function<void(const std::string& account, const std::vector<std::uint8_t>& released)>;
 
-  PluginSession(std::string path, std::uint32_t timeoutMs,
+  // `path` is made full, so that LoadLibrary takes this very file and not one on its search
+  // path.
+  PluginSession(const std::string& path, std::uint32_t timeoutMs,
                 hostkit::KeyboardCapture::Delivery delivery, FatalReport report);
   ~PluginSession();
   PluginSession(const PluginSession&) = delete;
@@ -55,13 +57,9 @@ class PluginSession {
   [[nodiscard]] bool loaded() const { return plugin_.has_value(); }
   [[nodiscard]] HMODULE module() const { return plugin_->module(); }
   [[nodiscard]] const std::string& path() const { return path_; }
-  hostkit::CallGuard& guard() { return guard_; }
 
-  GuardedResult WhatKeysDoYouWant();
-  GuardedResult AreYouInFocus();
-  GuardedResult EnumerateProgrammableFunction(std::initializer_list<std::uint32_t> arguments);
-  GuardedResult Configure(HWND owner);
-  GuardedResult HandleKey(std::uint32_t first, std::uint32_t keyCode, std::uint32_t keyState);
+  // The exports of the loaded plug-in, every call guarded.
+  hostkit::GuardedExports dll() { return {guard_, plugin_->exports()}; }
 
   struct Injected {
     std::vector<keytrace::KeyEvent> events;  // in order, since the last Collect
@@ -71,7 +69,6 @@ class PluginSession {
   bool Collect(Injected& injected);
 
  private:
-  [[nodiscard]] const hostkit::PluginExports& exports() const { return plugin_->exports(); }
   // Syncs, takes in what was injected, and releases every key still down.
   bool CollectAndRelease(Injected& injected, DWORD syncTimeoutMs);
 

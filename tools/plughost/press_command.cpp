@@ -19,16 +19,12 @@ int PressEach(const Session& session,
               const std::function<std::optional<int>(std::optional<KeyArgument>&)>& next) {
   std::optional<hostkit::StandInWindow> target;
   if (session.openTarget) {
-    target.emplace("Morlune stand-in", session.targetClass.c_str());
+    target.emplace(hostkit::StandInTitle, session.targetClass.c_str());
     target->BringToFront();
   }
-  PluginSession plugin(FullPath(session.dllPath), session.timeoutMs,
+  PluginSession plugin(session.dllPath, session.timeoutMs,
                        hostkit::KeyboardCapture::Delivery::PassThrough, &PrintFatal);
-  std::string error;
-  if (!plugin.Load(error)) {
-    std::fprintf(stderr, "plughost: %s\n", error.c_str());
-    return PluginFailure;
-  }
+  if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
   if (FindWindowA(session.targetClass.c_str(), nullptr) == nullptr) {
     std::printf(
         "No window of class \"%s\" exists (start Morlune, or use --target): the plug-in "
@@ -41,12 +37,9 @@ int PressEach(const Session& session,
     std::optional<KeyArgument> key;
     if (const auto status = next(key)) return *status;
     if (!key) return broke ? PluginFailure : Success;
-    const GuardedResult handled = plugin.HandleKey(0, key->keyCode, key->keyState);
+    const GuardedResult handled = plugin.dll().HandleKey(0, key->keyCode, key->keyState);
     PluginSession::Injected injected;
-    if (!plugin.Collect(injected)) {
-      std::fprintf(stderr, "plughost: %s\n", NoHookMessage);
-      return PluginFailure;
-    }
+    if (!plugin.Collect(injected)) return PrintError(NoHookMessage), PluginFailure;
     std::printf("%s -> %s\n", DescribeKey(key->keyCode, key->keyState).c_str(),
                 DescribeOutcome(handled.value, injected.events).c_str());
     std::fflush(stdout);

@@ -28,7 +28,7 @@ const char* MessageName(UINT message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  hostkit::StandInWindow window(argc > 1 ? argv[1] : "Morlune stand-in");
+  hostkit::StandInWindow window(argc > 1 ? argv[1] : hostkit::StandInTitle);
   if (!window.valid()) {
     std::fprintf(stderr, "cannot create the window (error %lu)\n", GetLastError());
     return 1;
