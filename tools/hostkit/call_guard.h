@@ -16,12 +16,9 @@
 #include <string>
 #include <thread>
 
-namespace hostkit {
+#include "tools/hostkit/guarded_result.h"
 
-struct GuardedResult {
-  std::uint32_t value;
-  std::string breach;  // what the callee did against the cdecl contract; empty when nothing
-};
+namespace hostkit {
 
 class CallGuard {
  public:
@@ -78,8 +75,5 @@ class CallGuard {
   HANDLE stop_;
   std::thread watchdog_;
 };
-
-// "HandleKey(0, 7, 1)": small values in decimal, others (handles, pointers) in hex.
-std::string DescribeCall(const char* function, std::initializer_list<std::uint32_t> arguments);
 
 }  // namespace hostkit

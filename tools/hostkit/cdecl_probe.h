@@ -1,8 +1,10 @@
 #pragma once
 
 // Calls a function the way a cdecl caller does, with known values in the callee-saved
-// registers, and records what the callee left behind. The caller survives a callee that breaks
-// the convention: the stack and the registers are restored from what the probe saved.
+// registers, and records the CPU state the callee left behind: the stack pointer, EBX, ESI, EDI
+// and EBP, the direction flag, the x87 register stack and control word, MXCSR and the head of the
+// exception-handler chain. The caller survives a callee that breaks the convention: all of it is
+// restored, before any of the caller's own code runs, from what the probe saved.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +13,13 @@ struct CallProbe {
   std::uint32_t result;
   std::uint32_t ebx, esi, edi, ebp;           // as the callee returned them
   std::uint32_t espBeforeCall, espAfterCall;  // a cdecl callee leaves ESP as it found it
+  std::uint32_t eflags;                       // as the callee returned them
+  std::uint32_t fpuEnvironment[7];            // FNSTENV after the call: control, status, tags, ...
+  std::uint32_t mxcsrAfter;
+  std::uint32_t sehAfter;  // FS:[0], the innermost exception registration
+  std::uint32_t sehBefore;
+  std::uint32_t fpuControlBefore;
+  std::uint32_t mxcsrBefore;
 };
 
 inline constexpr std::uint32_t ProbeEbx = 0xB0B0B0B0;
@@ -26,5 +35,5 @@ extern "C" void ProbeCdeclCall(const void* function, const std::uint32_t* argume
 
 // What `function`'s callee did against the cdecl contract, in a plug-in author's words
 // ("HandleKey removed 12 bytes of arguments: it is stdcall, the host calls cdecl"); empty when
-// it kept it.
+// it kept it. Breaches are joined by "; ".
 std::string CdeclBreach(const char* function, const CallProbe& probe);

@@ -1,21 +1,29 @@
 #pragma once
 
-// The five exports of a loaded plug-in, each called through a call guard under its own name.
+// The five exports of a plug-in, each called under its own name through whatever guards the
+// calls: an in-process call guard, or a worker process.
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 #include "tools/hostkit/call_guard.h"
+#include "tools/hostkit/guarded_result.h"
 #include "tools/hostkit/plugin_library.h"
 
 namespace hostkit {
 
 class GuardedExports {
  public:
-  GuardedExports(CallGuard& guard, const PluginExports& exports)
-      : guard_(guard), exports_(exports) {}
+  // Calls the export at `index` of PluginExportNames with `arguments`.
+  using ExportCall =
+      std::function<GuardedResult(std::size_t index, std::initializer_list<std::uint32_t>)>;
+
+  explicit GuardedExports(ExportCall call) : call_(std::move(call)) {}
+  // Through `guard`, in this process.
+  GuardedExports(CallGuard& guard, const PluginExports& exports);
 
   GuardedResult WhatKeysDoYouWant();
   GuardedResult AreYouInFocus();
@@ -24,8 +32,7 @@ class GuardedExports {
   GuardedResult HandleKey(std::uint32_t first, std::uint32_t keyCode, std::uint32_t keyState);
 
  private:
-  CallGuard& guard_;
-  const PluginExports& exports_;
+  ExportCall call_;
 };
 
 }  // namespace hostkit

@@ -76,14 +76,32 @@ LRESULT CALLBACK KeyboardCapture::HookProcedure(int code, WPARAM wParam, LPARAM 
     if (marker) {
       if (!down) self->markerSeen_ = key.dwExtraInfo;
     } else {
-      self->captured_.push_back(
-          {static_cast<std::uint8_t>(key.vkCode), down, key.scanCode, key.flags, key.dwExtraInfo});
+      CapturedKey captured{static_cast<std::uint8_t>(key.vkCode),
+                           down,
+                           key.scanCode,
+                           key.flags,
+                           key.dwExtraInfo,
+                           0,
+                           0,
+                           0,
+                           GetTickCount()};
+      if (const CallClock* clock = self->clock_) {
+        captured.serial = clock->serialInCall;
+        captured.lastSerial = clock->lastSerial;
+        captured.msAfterReturn = captured.time - clock->lastReturnedAt;
+      }
+      self->captured_.push_back(captured);
     }
   }
   self->changed_.notify_all();
   const bool swallow =
       marker ? self->markers_ == Markers::Hidden : self->delivery_ == Delivery::Swallow;
   return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void KeyboardCapture::TagWith(const CallClock* clock) {
+  const std::lock_guard lock(mutex_);
+  clock_ = clock;
 }
 
 void KeyboardCapture::Release(std::uint8_t vk) {

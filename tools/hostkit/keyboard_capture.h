@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/hostkit/call_clock.h"
 #include "tools/keytrace/key_trace.h"
 
 namespace hostkit {
@@ -24,6 +25,12 @@ struct CapturedKey {
   DWORD scanCode;
   DWORD flags;  // the hook's LLKHF_* flags
   ULONG_PTR extraInfo;
+  // Read off the CallClock given to TagWith as the hook saw the key: the call in progress (0 for
+  // none), and the last call that had returned and how long before.
+  LONG serial;
+  LONG lastSerial;
+  DWORD msAfterReturn;
+  DWORD time;  // GetTickCount() when the hook saw it
 };
 
 std::vector<keytrace::KeyEvent> AsKeyEvents(const std::vector<CapturedKey>& keys);
@@ -60,6 +67,10 @@ class KeyboardCapture {
   // success returns true and moves everything captured before it into `events`.
   bool Sync(std::vector<CapturedKey>& events, DWORD timeoutMs = 5000);
 
+  // From now on each key is tagged with what `clock` says when the hook sees it. Null stops the
+  // tagging.
+  void TagWith(const CallClock* clock);
+
   // Releases a key a plug-in left down, so that nothing stays held on the desktop. Callable from
   // any thread.
   static void Release(std::uint8_t vk);
@@ -79,6 +90,7 @@ class KeyboardCapture {
   bool started_ = false;
   std::vector<CapturedKey> captured_;
   ULONG_PTR markerSeen_ = 0;
+  const CallClock* clock_ = nullptr;
   std::uint16_t markerCount_ = 0;
 };
 

@@ -35,6 +35,21 @@ std::string MissingExportsText(const std::string& path, const std::vector<std::s
 
 }  // namespace
 
+std::string FileName(const std::string& path) {
+  return path.substr(path.find_last_of("\\/") + 1);
+}
+
+const void* PluginExports::Address(std::size_t index) const {
+  const void* addresses[] = {
+      reinterpret_cast<const void*>(AreYouInFocus),
+      reinterpret_cast<const void*>(Configure),
+      reinterpret_cast<const void*>(EnumerateProgrammableFunction),
+      reinterpret_cast<const void*>(HandleKey),
+      reinterpret_cast<const void*>(WhatKeysDoYouWant),
+  };
+  return addresses[index];
+}
+
 std::optional<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
   HMODULE module = LoadLibraryA(path.c_str());
   if (module == nullptr) {

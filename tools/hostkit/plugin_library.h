@@ -16,6 +16,18 @@ inline constexpr const char* PluginExportNames[] = {"AreYouInFocus", "Configure"
                                                     "EnumerateProgrammableFunction", "HandleKey",
                                                     "WhatKeysDoYouWant"};
 
+// Their places in that list.
+namespace ExportIndex {
+inline constexpr std::size_t AreYouInFocus = 0;
+inline constexpr std::size_t Configure = 1;
+inline constexpr std::size_t EnumerateProgrammableFunction = 2;
+inline constexpr std::size_t HandleKey = 3;
+inline constexpr std::size_t WhatKeysDoYouWant = 4;
+}  // namespace ExportIndex
+
+// "Crash.dll" of "C:\\plugins\\Crash.dll".
+std::string FileName(const std::string& path);
+
 struct PluginExports {
   using NoArguments = std::int32_t(__cdecl*)();
   using ConfigureFunction = std::int32_t(__cdecl*)(HWND owner);
@@ -27,6 +39,9 @@ struct PluginExports {
   NoArguments EnumerateProgrammableFunction;
   HandleKeyFunction HandleKey;
   NoArguments WhatKeysDoYouWant;
+
+  // The export at `index` of PluginExportNames.
+  [[nodiscard]] const void* Address(std::size_t index) const;
 };
 
 class PluginLibrary {

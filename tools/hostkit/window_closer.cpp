@@ -7,21 +7,15 @@ namespace {
 
 constexpr DWORD PollIntervalMs = 20;
 
-bool IsOwnVisibleWindow(HWND window) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  return process == GetCurrentProcessId() && IsWindowVisible(window);
-}
-
 BOOL CALLBACK RecordExisting(HWND window, LPARAM windows) {
   // NOLINTNEXTLINE(performance-no-int-to-ptr): EnumWindows passes our pointer as an LPARAM.
-  if (IsOwnVisibleWindow(window)) reinterpret_cast<std::set<HWND>*>(windows)->insert(window);
+  reinterpret_cast<std::set<HWND>*>(windows)->insert(window);
   return TRUE;
 }
 
 }  // namespace
 
-WindowCloser::WindowCloser() {
+WindowCloser::WindowCloser(DWORD processId) : processId_(processId) {
   EnumWindows(&RecordExisting, reinterpret_cast<LPARAM>(&before_));
   thread_ = std::thread([this] {
     while (!stop_) {
@@ -48,8 +42,14 @@ BOOL CALLBACK WindowCloser::Visit(HWND window, LPARAM self) {
   return TRUE;
 }
 
+bool WindowCloser::Watched(HWND window) const {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process == processId_ && IsWindowVisible(window);
+}
+
 void WindowCloser::Close(HWND window) {
-  if (before_.contains(window) || !IsOwnVisibleWindow(window)) return;
+  if (before_.contains(window) || !Watched(window)) return;
   char className[64] = {};
   GetClassNameA(window, className, sizeof className);
   const bool dialog = std::strcmp(className, "#32770") == 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Closes every window of this process that shows up while it runs, except those there before,
+// Closes every window of one process that shows up while it runs, except those there before,
 // and remembers each: a plug-in's Configure may open windows with nobody there to close them.
 // Dialogs are cancelled where they have a Cancel button and confirmed otherwise, other windows
 // get WM_CLOSE.
@@ -23,7 +23,8 @@ struct ClosedWindow {
 
 class WindowCloser {
  public:
-  WindowCloser();
+  // Watches the windows of process `processId`; this one by default.
+  explicit WindowCloser(DWORD processId = GetCurrentProcessId());
   ~WindowCloser();
   WindowCloser(const WindowCloser&) = delete;
   WindowCloser& operator=(const WindowCloser&) = delete;
@@ -34,7 +35,9 @@ class WindowCloser {
  private:
   static BOOL CALLBACK Visit(HWND window, LPARAM self);
   void Close(HWND window);
+  [[nodiscard]] bool Watched(HWND window) const;
 
+  const DWORD processId_;
   std::set<HWND> before_;
   std::set<HWND> seen_;
   std::vector<ClosedWindow> closed_;

@@ -8,14 +8,16 @@
 namespace plughost {
 
 int About(const Session& session) {
-  // The box waits for the user: no time limit unless one is asked for.
-  PluginSession plugin(session.dllPath,
-                       session.timeoutGiven ? session.timeoutMs : hostkit::CallGuard::NoLimit,
-                       hostkit::KeyboardCapture::Delivery::PassThrough, &PrintFatal);
-  if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
-  const GuardedResult result = plugin.dll().Configure(nullptr);
-  std::printf("Configure returned %ld\n", static_cast<long>(result.value));
-  return PrintBreach(result.breach) ? PluginFailure : Success;
+  return Supervised([&] {
+    // The box waits for the user: no time limit unless one is asked for.
+    PluginSession plugin(session.dllPath,
+                         session.timeoutGiven ? session.timeoutMs : hostkit::WorkerProcess::NoLimit,
+                         hostkit::KeyboardCapture::Delivery::PassThrough);
+    if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
+    const GuardedResult result = plugin.dll().Configure(nullptr);
+    std::printf("Configure returned %ld\n", static_cast<long>(result.value));
+    return PrintBreach(result.breach) ? PluginFailure : Success;
+  });
 }
 
 }  // namespace plughost

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tools/keytrace/key_trace.h"
+#include "tools/plughost/commands.h"
 
 namespace plughost {
 
@@ -25,6 +26,24 @@ void PrintFatal(const std::string& account, const std::vector<std::uint8_t>& rel
   if (!released.empty()) {
     PrintError("released " + keytrace::KeyList(released) + ", left down by the plug-in");
   }
+}
+
+int Supervised(const std::function<int()>& work) {
+  try {
+    return work();
+  } catch (const PluginLost& lost) {
+    PrintFatal(lost.what(), lost.released);
+    return PluginFailure;
+  }
+}
+
+std::string LateKeysText(const PluginSession::LateKeys& late) {
+  if (late.events.empty()) return {};
+  std::string text = keytrace::FormatTrace(late.events) + " came while no call was running";
+  if (!late.lastCall.empty()) {
+    text += ", " + std::to_string(late.msAfterReturn) + " ms after " + late.lastCall + " returned";
+  }
+  return text;
 }
 
 bool PrintBreach(const std::string& text) {

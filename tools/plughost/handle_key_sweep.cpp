@@ -1,16 +1,20 @@
 #include "tools/plughost/handle_key_sweep.h"
 
+#include <algorithm>
 #include <optional>
-
-#include "tools/hostkit/call_guard.h"
 
 namespace plughost {
 namespace {
 
-// Calls that return 0 are synced with the hook in batches of this many: one sync per call would
-// make the sweep take minutes. A batch that sent anything is replayed call by call to name it.
+// Calls that return 0 are made by the worker in runs of this many, and synced with the hook once
+// a run: one sync per call would make the sweep take minutes. A call that returns non-zero or
+// breaks the convention ends a run; the calls of a run that sent anything are made again one by
+// one to name the one that did.
 constexpr std::size_t BatchSize = 4096;
 constexpr std::uint32_t SpreadCodes = 512;
+// Calls whose keys did not come again when made once more: past this many, keys that look wrong
+// are taken as late without trying each call again.
+constexpr int UnconfirmedLimit = 8;
 
 // The first instance of each problem, so that a plug-in wrong everywhere still gets few lines.
 struct Problems {
@@ -22,20 +26,25 @@ class Sweep {
   Sweep(PluginSession& plugin, CheckReport& report) : plugin_(plugin), report_(report) {}
 
   void Run(const std::vector<HandleKeyCall>& calls) {
-    std::size_t batchStart = 0;
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-      const GuardedResult result = Call(calls[i]);
-      if (result.value != 0) handled_.push_back(calls[i]);
-      if (result.value == 0 && i + 1 - batchStart < BatchSize && i + 1 < calls.size()) continue;
-      // Everything before this call returned 0; this one may not have.
+    for (std::size_t begin = 0; begin < calls.size();) {
+      const std::size_t end = std::min(begin + BatchSize, calls.size());
+      const std::vector<HandleKeyCall> batch(calls.begin() + static_cast<std::ptrdiff_t>(begin),
+                                             calls.begin() + static_cast<std::ptrdiff_t>(end));
+      // Each breach ends a run until the first is noted: only the first is reported.
+      using hostkit::worker::StopAt::Breach;
+      using hostkit::worker::StopAt::Handled;
+      const std::vector<GuardedResult> results =
+          plugin_.HandleKeys(batch, problems_.breach ? Handled : Handled | Breach);
+      for (std::size_t i = 0; i < results.size(); ++i) Note(batch[i], results[i]);
       if (!Collect()) return;
+      // Everything before the last call returned 0; the last may not have.
       const bool sent = !injected_.events.empty() || !injected_.leftDown.empty();
-      if (sent && i > batchStart) {
-        ReplayBatch(calls, batchStart, i + 1);
+      if (sent && results.size() > 1) {
+        ReplayBatch();
       } else {
-        Judge(calls[i], result.value);
+        Judge(batch[results.size() - 1], results.back().value);
       }
-      batchStart = i + 1;
+      begin += results.size();
     }
   }
 
@@ -58,12 +67,11 @@ class Sweep {
   [[nodiscard]] const std::vector<HandleKeyCall>& handled() const { return handled_; }
 
  private:
-  GuardedResult Call(const HandleKeyCall& call) {
-    GuardedResult result = plugin_.dll().HandleKey(call.first, call.keyCode, call.keyState);
+  void Note(const HandleKeyCall& call, const GuardedResult& result) {
+    if (result.value != 0) handled_.push_back(call);
     if (!result.breach.empty() && !problems_.breach) {
       problems_.breach = Describe(call) + ": " + result.breach;
     }
-    return result;
   }
 
   bool Collect() {
@@ -72,27 +80,62 @@ class Sweep {
     return false;
   }
 
-  // What `call`, alone since the last sync, did with the keys in `injected_`.
+  // The keys in `injected_` came while `call` ran, alone since the last sync.
+  [[nodiscard]] bool LooksWrong(std::uint32_t handled) const {
+    return (!injected_.leftDown.empty() && !problems_.leftDown) ||
+           (handled == 0 && !injected_.events.empty() && !problems_.sentWhileUnhandled);
+  }
+
+  // What `call`, alone since the last sync, did with the keys in `injected_`. Keys that look
+  // wrong count only when the call, made again after a quiet pause, sends them again: they may
+  // have come from another thread of the plug-in while it ran.
   void Judge(const HandleKeyCall& call, std::uint32_t handled) {
     if (handled > 1 && !problems_.badResult) {
       problems_.badResult = HandleKeyBreach(Describe(call), handled, {});
     }
-    if (!injected_.leftDown.empty() && !problems_.leftDown) {
-      problems_.leftDown = HandleKeyBreach(Describe(call), 0, injected_.leftDown);
+    if (!LooksWrong(handled)) return;
+    const PluginSession::Injected seen = injected_;
+    if (unconfirmed_ < UnconfirmedLimit) {
+      Settle(plugin_);
+      handled = plugin_.HandleKeys({call}).at(0).value;
+      if (!Collect()) return;
+      if (LooksWrong(handled)) {
+        if (!injected_.leftDown.empty() && !problems_.leftDown) {
+          problems_.leftDown = HandleKeyBreach(Describe(call), 0, injected_.leftDown);
+        }
+        if (handled == 0 && !injected_.events.empty() && !problems_.sentWhileUnhandled) {
+          problems_.sentWhileUnhandled = Describe(call) + " returned 0 yet sent " +
+                                         keytrace::FormatTrace(injected_.events) +
+                                         " (the host takes 0 for \"not acted on\")";
+        }
+        return;
+      }
+      ++unconfirmed_;
     }
-    if (handled == 0 && !injected_.events.empty() && !problems_.sentWhileUnhandled) {
-      problems_.sentWhileUnhandled = Describe(call) + " returned 0 yet sent " +
-                                     keytrace::FormatTrace(injected_.events) +
-                                     " (the host takes 0 for \"not acted on\")";
-    }
+    NoteLate(seen);
   }
 
-  void ReplayBatch(const std::vector<HandleKeyCall>& calls, std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) {
-      const GuardedResult result = Call(calls[i]);
+  // Keys that came while calls ran but not from them: a thread of the plug-in's, say.
+  void NoteLate(const PluginSession::Injected& seen) {
+    PluginSession::LateKeys late;
+    late.events = seen.events;
+    late.arrivedAt = seen.firstEventAt;
+    late.duringOtherCall = true;
+    plugin_.NoteLateKeys(late);
+  }
+
+  // The calls of a run that sent keys, each made again on its own: the hook saw which calls
+  // were running as the keys came.
+  void ReplayBatch() {
+    const PluginSession::Injected original = injected_;
+    bool reproduced = false;
+    for (const HandleKeyCall& call : original.during) {
+      const GuardedResult result = plugin_.HandleKeys({call}).at(0);
       if (!Collect()) return;
-      Judge(calls[i], result.value);
+      reproduced = reproduced || !injected_.events.empty();
+      Judge(call, result.value);
     }
+    if (!reproduced && !original.events.empty()) NoteLate(original);
   }
 
   PluginSession& plugin_;
@@ -100,12 +143,15 @@ class Sweep {
   PluginSession::Injected injected_;
   Problems problems_;
   std::vector<HandleKeyCall> handled_;
+  int unconfirmed_ = 0;
 };
 
 }  // namespace
 
-std::string Describe(const HandleKeyCall& call) {
-  return hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState});
+void Settle(PluginSession& plugin) {
+  Sleep(SettleMs);
+  PluginSession::Injected ignored;
+  plugin.Collect(ignored);
 }
 
 std::vector<HandleKeyCall> SweepCalls() {
@@ -147,7 +193,7 @@ std::vector<CallOutcome> Replay(PluginSession& plugin, const std::vector<HandleK
   std::vector<CallOutcome> outcomes;
   PluginSession::Injected injected;
   for (const HandleKeyCall& call : calls) {
-    const GuardedResult result = plugin.dll().HandleKey(call.first, call.keyCode, call.keyState);
+    const GuardedResult result = plugin.HandleKeys({call}).at(0);
     plugin.Collect(injected);
     outcomes.push_back({result.value, keytrace::FormatTrace(injected.events)});
   }

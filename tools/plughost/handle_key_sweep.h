@@ -12,11 +12,6 @@
 
 namespace plughost {
 
-struct HandleKeyCall {
-  std::uint32_t first, keyCode, keyState;
-  bool operator==(const HandleKeyCall&) const = default;
-};
-
 // What a list of HandleKey calls did, call by call: for comparing two runs.
 struct CallOutcome {
   std::uint32_t handled;
@@ -24,19 +19,25 @@ struct CallOutcome {
   bool operator==(const CallOutcome&) const = default;
 };
 
-// "HandleKey(0, 7, 1)".
-std::string Describe(const HandleKeyCall& call);
+// A quiet pause in which keys a plug-in sends late, from another thread, arrive before the next
+// call: before a call is blamed for keys, and between calls whose keys are compared.
+inline constexpr DWORD SettleMs = 1000;
+
+// Waits `SettleMs`, then takes in what came meanwhile: late keys, noted as such in `plugin`.
+void Settle(PluginSession& plugin);
 
 // The calls of one sweep, in the order they are made.
 std::vector<HandleKeyCall> SweepCalls();
 
 // Makes the calls, reports one line (or one per problem) under `check`, and returns the calls
-// that returned non-zero.
+// that returned non-zero. A call is blamed for keys only when, made again alone after a quiet
+// pause, it sends them again; keys that no call sends again are noted in `plugin` as late keys
+// and blamed on none.
 std::vector<HandleKeyCall> SweepHandleKey(PluginSession& plugin,
                                           const std::vector<HandleKeyCall>& calls,
                                           const std::string& check, CheckReport& report);
 
-// Each call made, and synced, on its own.
+// Each call made, and synced, on its own; keys that came outside the calls count for none.
 std::vector<CallOutcome> Replay(PluginSession& plugin, const std::vector<HandleKeyCall>& calls);
 
 }  // namespace plughost

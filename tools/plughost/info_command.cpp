@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "tools/hostkit/export_table.h"
 #include "tools/hostkit/stand_in_window.h"
 #include "tools/hostkit/version_info.h"
+#include "tools/pe_image/pe_image.h"
 #include "tools/plughost/commands.h"
 #include "tools/plughost/fatal_report.h"
 #include "tools/plughost/plugin_session.h"
@@ -37,20 +37,24 @@ void PrintVersionBlock(const std::string& path) {
   }
 }
 
-}  // namespace
-
-int Info(const Session& session) {
+int ShowInfo(const Session& session) {
   std::optional<hostkit::StandInWindow> target;
   if (session.openTarget) target.emplace(hostkit::StandInTitle, session.targetClass.c_str());
   PluginSession plugin(session.dllPath, session.timeoutMs,
-                       hostkit::KeyboardCapture::Delivery::Swallow, &PrintFatal);
+                       hostkit::KeyboardCapture::Delivery::Swallow);
   if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
 
-  const hostkit::ExportTable exports = hostkit::ReadExportTable(plugin.module());
+  // The file's export table, as the loader reads it: the plug-in is loaded only in the worker.
+  std::string unreadable;
+  const auto image = pe_image::ReadPeImage(plugin.path(), unreadable);
   std::printf("%s\n\nExports (module name \"%s\"):\n", plugin.path().c_str(),
-              exports.moduleName.c_str());
-  for (const hostkit::ExportEntry& entry : exports.entries) {
-    std::printf("  @%lu %s\n", static_cast<unsigned long>(entry.ordinal), entry.name.c_str());
+              image ? image->exportModuleName.c_str() : "");
+  if (image) {
+    for (const pe_image::ExportedFunction& function : image->exports) {
+      if (function.name.empty()) continue;
+      std::printf("  @%lu %s\n", static_cast<unsigned long>(function.ordinal),
+                  function.name.c_str());
+    }
   }
   PrintVersionBlock(plugin.path());
 
@@ -70,6 +74,12 @@ int Info(const Session& session) {
   std::printf("AreYouInFocus                  %ld\n", static_cast<long>(focus.value));
   broke |= PrintBreach(focus.breach);
   return broke ? PluginFailure : Success;
+}
+
+}  // namespace
+
+int Info(const Session& session) {
+  return Supervised([&] { return ShowInfo(session); });
 }
 
 }  // namespace plughost

@@ -1,7 +1,6 @@
 // plughost keymap: every key code in states 1 and 2 probed through HandleKey, printed as the
 // README's Markdown table.
 
-#include "tools/hostkit/call_guard.h"
 #include "tools/hostkit/stand_in_window.h"
 #include "tools/plughost/commands.h"
 #include "tools/plughost/fatal_report.h"
@@ -9,11 +8,13 @@
 
 namespace plughost {
 
-int Keymap(const Session& session) {
+namespace {
+
+int ProbeKeymap(const Session& session) {
   hostkit::StandInWindow target(hostkit::StandInTitle, session.targetClass.c_str());
   // Swallowed: probing must not type into anything on the user's desktop.
   PluginSession plugin(session.dllPath, session.timeoutMs,
-                       hostkit::KeyboardCapture::Delivery::Swallow, &PrintFatal);
+                       hostkit::KeyboardCapture::Delivery::Swallow);
   if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
 
   std::printf("| Key code | State | Keystrokes |\n|---|---|---|\n");
@@ -29,8 +30,8 @@ int Keymap(const Session& session) {
       if (!plugin.Collect(injected)) return PrintError(NoHookMessage), PluginFailure;
       std::printf("| %u | %u | %s |\n", code, keyState,
                   DescribeOutcome(handled.value, injected.events).c_str());
-      broke |= PrintBreach(HandleKeyBreach(hostkit::DescribeCall("HandleKey", {0, code, keyState}),
-                                           handled.value, injected.leftDown));
+      broke |= PrintBreach(
+          HandleKeyBreach(Describe({0, code, keyState}), handled.value, injected.leftDown));
       // A fresh copy for the next probe, so that a mode switched here cannot leak into it.
       if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
     }
@@ -42,6 +43,12 @@ int Keymap(const Session& session) {
     }
   }
   return broke ? PluginFailure : Success;
+}
+
+}  // namespace
+
+int Keymap(const Session& session) {
+  return Supervised([&] { return ProbeKeymap(session); });
 }
 
 }  // namespace plughost

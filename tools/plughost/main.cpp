@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/hostkit/plugin_worker.h"
 #include "tools/plughost/commands.h"
 
 namespace {
@@ -57,6 +58,10 @@ int Usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
+  // plughost starts itself in this mode for every plug-in it loads.
+  if (!arguments.empty() && arguments.front() == hostkit::WorkerOption) {
+    return hostkit::RunPluginWorker({arguments.begin() + 1, arguments.end()});
+  }
   if (arguments.empty()) return Usage("no command given");
   for (const std::string& argument : arguments) {
     if (argument == "--help" || argument == "-h" || argument == "/?") {

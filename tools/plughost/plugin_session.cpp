@@ -1,12 +1,15 @@
 #include "tools/plughost/plugin_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
 namespace plughost {
 namespace {
 
-constexpr DWORD FatalSyncTimeoutMs = 1000;
+constexpr DWORD SyncTimeoutMs = 5000;
+constexpr DWORD LostSyncTimeoutMs = 1000;
+constexpr std::size_t HandledKept = 8;
 
 std::string FullPath(const std::string& path) {
   char full[MAX_PATH];
@@ -14,15 +17,24 @@ std::string FullPath(const std::string& path) {
   return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
 }
 
-}  // namespace
-
-std::string FileName(const std::string& path) {
-  return path.substr(path.find_last_of("\\/") + 1);
+hostkit::worker::Call ExportCall(std::size_t index,
+                                 std::initializer_list<std::uint32_t> arguments) {
+  hostkit::worker::Call call{static_cast<std::uint32_t>(index), 0, {}};
+  for (const std::uint32_t argument : arguments) {
+    if (call.count < hostkit::worker::MaxArguments) call.arguments[call.count++] = argument;
+  }
+  return call;
 }
+
+}  // namespace
 
 const char* const NoHookMessage =
     "the low-level keyboard hook could not be installed or saw nothing; is there a desktop (an "
     "X display under Wine)?";
+
+std::string Describe(const HandleKeyCall& call) {
+  return hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState});
+}
 
 std::string DescribeKey(std::uint16_t keyCode, std::uint16_t keyState) {
   std::string text = "key " + std::to_string(keyCode);
@@ -54,19 +66,51 @@ std::string HandleKeyBreach(const std::string& call, std::uint32_t handled,
 }
 
 PluginSession::PluginSession(const std::string& path, std::uint32_t timeoutMs,
-                             hostkit::KeyboardCapture::Delivery delivery, FatalReport report)
-    : path_(FullPath(path)),
-      capture_(delivery),
-      guard_(timeoutMs, [this, report = std::move(report)](const std::string& account) {
-        Injected injected;
-        CollectAndRelease(injected, FatalSyncTimeoutMs);
-        report(account, injected.leftDown);
-      }) {}
+                             hostkit::KeyboardCapture::Delivery delivery)
+    : path_(FullPath(path)), timeoutMs_(timeoutMs), capture_(delivery) {}
 
 PluginSession::~PluginSession() {
-  Unload();
+  try {
+    EndWorker();
+  } catch (const std::exception&) {
+    // Ending is all that was asked for.
+  }
   Injected injected;
-  CollectAndRelease(injected, FatalSyncTimeoutMs);
+  CollectAndRelease(injected, LostSyncTimeoutMs);
+}
+
+hostkit::WorkerProcess& PluginSession::Worker() {
+  if (!worker_) {
+    try {
+      worker_ = std::make_unique<hostkit::WorkerProcess>(timeoutMs_, nextSerial_);
+    } catch (const hostkit::WorkerLost& lost) {
+      Lost(lost);
+    }
+    capture_.TagWith(worker_->clock());
+  }
+  return *worker_;
+}
+
+void PluginSession::Lost(const hostkit::WorkerLost& lost) {
+  capture_.TagWith(nullptr);
+  if (worker_) nextSerial_ = worker_->nextSerial();
+  worker_.reset();
+  recentlyHandled_.clear();
+  Injected injected;
+  CollectAndRelease(injected, LostSyncTimeoutMs);
+  std::optional<HandleKeyCall> call;
+  if (lost.call && lost.call->function == hostkit::ExportIndex::HandleKey) {
+    call = HandleKeyCall{lost.call->arguments[0], lost.call->arguments[1], lost.call->arguments[2]};
+  }
+  throw PluginLost(lost.what(), injected.leftDown, call);
+}
+
+void PluginSession::EndWorker() {
+  recentlyHandled_.clear();
+  if (!worker_) return;
+  capture_.TagWith(nullptr);
+  nextSerial_ = worker_->nextSerial();
+  worker_.reset();
 }
 
 bool PluginSession::Load(std::string& error) {
@@ -74,26 +118,122 @@ bool PluginSession::Load(std::string& error) {
     error = NoHookMessage;
     return false;
   }
-  Unload();
-  guard_.Run("loading " + FileName(path_),
-             [&] { plugin_ = hostkit::PluginLibrary::Load(path_, error); });
-  return plugin_.has_value();
+  try {
+    return Worker().Load(path_, error);
+  } catch (const hostkit::WorkerLost& lost) {
+    Lost(lost);
+  }
 }
 
 void PluginSession::Unload() {
-  if (!plugin_) return;
-  guard_.Run("unloading " + FileName(path_), [&] { plugin_.reset(); });
+  if (!worker_) return;
+  try {
+    worker_->Unload();
+  } catch (const hostkit::WorkerLost& lost) {
+    Lost(lost);
+  }
+}
+
+hostkit::GuardedExports PluginSession::dll() {
+  return hostkit::GuardedExports(
+      [this](std::size_t index, std::initializer_list<std::uint32_t> arguments) {
+        try {
+          GuardedResult result = Worker().Calls({ExportCall(index, arguments)}).at(0);
+          if (index == hostkit::ExportIndex::HandleKey && result.value != 0) {
+            const std::uint32_t* values = arguments.begin();
+            NoteHandled({values[0], values[1], values[2]});
+          }
+          return result;
+        } catch (const hostkit::WorkerLost& lost) {
+          Lost(lost);
+        }
+      });
+}
+
+std::vector<GuardedResult> PluginSession::HandleKeys(const std::vector<HandleKeyCall>& calls,
+                                                     std::uint32_t stopAt) {
+  std::vector<hostkit::worker::Call> made;
+  made.reserve(calls.size());
+  for (const HandleKeyCall& call : calls) {
+    made.push_back(
+        ExportCall(hostkit::ExportIndex::HandleKey, {call.first, call.keyCode, call.keyState}));
+  }
+  try {
+    std::vector<GuardedResult> results = Worker().Calls(made, stopAt);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      if (results[i].value != 0) NoteHandled(calls[i]);
+    }
+    return results;
+  } catch (const hostkit::WorkerLost& lost) {
+    Lost(lost);
+  }
+}
+
+void PluginSession::NoteLateKeys(const LateKeys& late) {
+  if (firstLate_) return;
+  firstLate_ = late;
+  std::vector<Returned>& before = firstLate_->handledBefore;
+  for (auto handled = recentlyHandled_.rbegin(); handled != recentlyHandled_.rend(); ++handled) {
+    const bool listed = std::any_of(before.begin(), before.end(), [&](const Returned& other) {
+      return other.call == handled->call;
+    });
+    if (!listed && static_cast<LONG>(late.arrivedAt - handled->at) >= 0) before.push_back(*handled);
+  }
+}
+
+void PluginSession::NoteHandled(const HandleKeyCall& call) {
+  if (recentlyHandled_.size() == HandledKept) recentlyHandled_.erase(recentlyHandled_.begin());
+  recentlyHandled_.push_back({call, GetTickCount()});
+}
+
+std::string PluginSession::LoaderException() const {
+  return worker_ ? worker_->LoaderException() : std::string();
+}
+
+hostkit::ResourceSample PluginSession::SampleResources() {
+  try {
+    return Worker().Sample();
+  } catch (const hostkit::WorkerLost& lost) {
+    Lost(lost);
+  }
 }
 
 bool PluginSession::Collect(Injected& injected) {
-  return CollectAndRelease(injected, 5000);
+  return CollectAndRelease(injected, SyncTimeoutMs);
 }
 
 bool PluginSession::CollectAndRelease(Injected& injected, DWORD syncTimeoutMs) {
   std::vector<hostkit::CapturedKey> keys;
   const bool synced = capture_.active() && capture_.Sync(keys, syncTimeoutMs);
-  injected.events = hostkit::AsKeyEvents(keys);
-  held_.Apply(injected.events);
+  injected.events.clear();
+  injected.during.clear();
+  injected.late = {};
+  std::vector<keytrace::KeyEvent> all;
+  for (const hostkit::CapturedKey& key : keys) {
+    const keytrace::KeyEvent event{key.vk, key.down};
+    all.push_back(event);
+    if (key.serial != 0) {
+      if (injected.events.empty()) injected.firstEventAt = key.time;
+      injected.events.push_back(event);
+      const auto call = worker_ ? worker_->CallOf(key.serial) : std::nullopt;
+      if (call && call->function == hostkit::ExportIndex::HandleKey) {
+        const HandleKeyCall during{call->arguments[0], call->arguments[1], call->arguments[2]};
+        if (std::find(injected.during.begin(), injected.during.end(), during) ==
+            injected.during.end()) {
+          injected.during.push_back(during);
+        }
+      }
+      continue;
+    }
+    if (injected.late.events.empty()) {
+      injected.late.msAfterReturn = key.msAfterReturn;
+      injected.late.arrivedAt = key.time;
+      if (worker_) injected.late.lastCall = worker_->DescribeSerial(key.lastSerial);
+    }
+    injected.late.events.push_back(event);
+  }
+  if (!injected.late.events.empty()) NoteLateKeys(injected.late);
+  held_.Apply(all);
   injected.leftDown = held_.Down();
   for (const std::uint8_t vk : injected.leftDown) {
     hostkit::KeyboardCapture::Release(vk);

@@ -1,29 +1,38 @@
 #pragma once
 
-// A plug-in as one plughost command drives it: loaded, called and unloaded only through the call
-// guard, every key it injects seen by the capture, and every key it leaves down released, so
-// that no plug-in can crash or hang plughost or leave a key held on the desktop.
+// A plug-in as one plughost command drives it: loaded and called only in a worker process that
+// this one supervises, every key it injects seen by this process's keyboard hook, and every key
+// it leaves down released, so that nothing the plug-in does can crash or hang plughost or leave
+// a key held on the desktop.
 
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "tools/hostkit/call_guard.h"
+#include "tools/hostkit/exception_text.h"
 #include "tools/hostkit/guarded_exports.h"
 #include "tools/hostkit/keyboard_capture.h"
-#include "tools/hostkit/plugin_library.h"
+#include "tools/hostkit/worker_process.h"
 #include "tools/keytrace/key_trace.h"
 
 namespace plughost {
 
+using hostkit::FileName;
 using hostkit::GuardedResult;
 
-// "Crash.dll" of "C:\\plugins\\Crash.dll".
-std::string FileName(const std::string& path);
+struct HandleKeyCall {
+  std::uint32_t first, keyCode, keyState;
+  bool operator==(const HandleKeyCall&) const = default;
+};
+
+// "HandleKey(0, 7, 1)".
+std::string Describe(const HandleKeyCall& call);
 
 // "key 25:2"; the state is left out when it is 1.
 std::string DescribeKey(std::uint16_t keyCode, std::uint16_t keyState);
@@ -36,47 +45,99 @@ std::string DescribeOutcome(std::uint32_t handled, const std::vector<keytrace::K
 std::string HandleKeyBreach(const std::string& call, std::uint32_t handled,
                             const std::vector<std::uint8_t>& leftDown);
 
+// The plug-in's worker crashed, hung or ended: what() is the one-line account. The keys it left
+// down have been released.
+class PluginLost : public std::runtime_error {
+ public:
+  PluginLost(const std::string& account, std::vector<std::uint8_t> released,
+             std::optional<HandleKeyCall> call = std::nullopt)
+      : std::runtime_error(account), released(std::move(released)), call(call) {}
+  std::vector<std::uint8_t> released;
+  std::optional<HandleKeyCall> call;  // the HandleKey call in progress, if it was one
+};
+
 class PluginSession {
  public:
-  // Told, on the watchdog thread, of a call that crashed or hung and of the keys released for
-  // it; the process then ends with exit status 1.
-  using FatalReport =
-      std::function<void(const std::string& account, const std::vector<std::uint8_t>& released)>;
-
-  // `path` is made full, so that LoadLibrary takes this very file and not one on its search
-  // path.
+  // `path` is made full, so that the worker loads this very file and not one on its search path.
   PluginSession(const std::string& path, std::uint32_t timeoutMs,
-                hostkit::KeyboardCapture::Delivery delivery, FatalReport report);
+                hostkit::KeyboardCapture::Delivery delivery);
   ~PluginSession();
   PluginSession(const PluginSession&) = delete;
   PluginSession& operator=(const PluginSession&) = delete;
 
-  // False, with `error`, when the hook is missing or the DLL cannot be loaded.
+  // Every call below throws PluginLost when the worker is lost; the next Load starts another.
+
+  // False, with `error`, when the hook is missing or the DLL cannot be loaded. Loads afresh in
+  // the running worker, or in a new one when there is none.
   bool Load(std::string& error);
   void Unload();
-  [[nodiscard]] bool loaded() const { return plugin_.has_value(); }
-  [[nodiscard]] HMODULE module() const { return plugin_->module(); }
+  // Ends the worker, so that the next Load starts a fresh process; forgets its handled calls.
+  void EndWorker();
   [[nodiscard]] const std::string& path() const { return path_; }
+  // The worker's process, starting one if none runs: where the plug-in's windows appear.
+  DWORD WorkerProcessId() { return Worker().processId(); }
 
-  // The exports of the loaded plug-in, every call guarded.
-  hostkit::GuardedExports dll() { return {guard_, plugin_->exports()}; }
+  // The exports of the loaded plug-in, every call made by the worker.
+  hostkit::GuardedExports dll();
+  // HandleKey for each of `calls` in one go, up to the first that `stopAt` (StopAt bits) names.
+  std::vector<GuardedResult> HandleKeys(const std::vector<HandleKeyCall>& calls,
+                                        std::uint32_t stopAt = hostkit::worker::StopAt::Never);
+  // An exception raised while the plug-in was last loaded or unloaded; empty when none was.
+  [[nodiscard]] std::string LoaderException() const;
+  hostkit::ResourceSample SampleResources();
+  // Whether the last call wrote through a pointer to a scratch buffer it was given
+  // (hostkit::worker::ScratchBufferArgument).
+  [[nodiscard]] bool ScratchWritten() const { return worker_ && worker_->ScratchWritten(); }
 
+  // A HandleKey call that returned non-zero, and when it did (GetTickCount()).
+  struct Returned {
+    HandleKeyCall call;
+    DWORD at;
+  };
+  // Keys that came while no call was running.
+  struct LateKeys {
+    std::vector<keytrace::KeyEvent> events;
+    std::string lastCall;  // the call that had returned last before the first of them
+    DWORD msAfterReturn = 0;
+    DWORD arrivedAt = 0;  // GetTickCount() when the first came
+    // They came while a call ran, yet that call did not send them again when made once more.
+    bool duringOtherCall = false;
+    // The handled calls that had returned before they came, most recent first: where to look
+    // for their cause.
+    std::vector<Returned> handledBefore;
+  };
   struct Injected {
-    std::vector<keytrace::KeyEvent> events;  // in order, since the last Collect
+    std::vector<keytrace::KeyEvent> events;  // in order, since the last Collect, during calls
     std::vector<std::uint8_t> leftDown;      // pressed and not released: released by Collect
+    DWORD firstEventAt = 0;                  // GetTickCount() when the first of `events` came
+    // The HandleKey calls of the last request during which `events` came, each once, in order.
+    std::vector<HandleKeyCall> during;
+    LateKeys late;
   };
   // False when the hook never caught up.
   bool Collect(Injected& injected);
 
+  // The first keys that came while no call was running since the last time this was asked.
+  std::optional<LateKeys> TakeLateKeys() { return std::exchange(firstLate_, std::nullopt); }
+  // Keys found late by other means: kept when they are the first.
+  void NoteLateKeys(const LateKeys& late);
+
  private:
+  hostkit::WorkerProcess& Worker();
+  [[noreturn]] void Lost(const hostkit::WorkerLost& lost);
   // Syncs, takes in what was injected, and releases every key still down.
   bool CollectAndRelease(Injected& injected, DWORD syncTimeoutMs);
 
   const std::string path_;
-  hostkit::KeyboardCapture capture_;  // outlives the guard: its fatal report releases keys
+  const std::uint32_t timeoutMs_;
+  hostkit::KeyboardCapture capture_;
   keytrace::HeldKeys held_;
-  hostkit::CallGuard guard_;
-  std::optional<hostkit::PluginLibrary> plugin_;
+  void NoteHandled(const HandleKeyCall& call);
+
+  std::unique_ptr<hostkit::WorkerProcess> worker_;
+  LONG nextSerial_ = 1;
+  std::optional<LateKeys> firstLate_;
+  std::vector<Returned> recentlyHandled_;
 };
 
 // "the low-level keyboard hook could not be installed ...": for every command that needs it.

@@ -4,7 +4,6 @@
 #include <functional>
 #include <optional>
 
-#include "tools/hostkit/call_guard.h"
 #include "tools/hostkit/stand_in_window.h"
 #include "tools/plughost/commands.h"
 #include "tools/plughost/fatal_report.h"
@@ -23,7 +22,7 @@ int PressEach(const Session& session,
     target->BringToFront();
   }
   PluginSession plugin(session.dllPath, session.timeoutMs,
-                       hostkit::KeyboardCapture::Delivery::PassThrough, &PrintFatal);
+                       hostkit::KeyboardCapture::Delivery::PassThrough);
   if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
   if (FindWindowA(session.targetClass.c_str(), nullptr) == nullptr) {
     std::printf(
@@ -43,9 +42,10 @@ int PressEach(const Session& session,
     std::printf("%s -> %s\n", DescribeKey(key->keyCode, key->keyState).c_str(),
                 DescribeOutcome(handled.value, injected.events).c_str());
     std::fflush(stdout);
-    const std::string call = hostkit::DescribeCall("HandleKey", {0, key->keyCode, key->keyState});
+    const std::string call = Describe({0, key->keyCode, key->keyState});
     broke |= PrintBreach(handled.breach);
     broke |= PrintBreach(HandleKeyBreach(call, handled.value, injected.leftDown));
+    broke |= PrintBreach(LateKeysText(injected.late));
     // Between events the target's own thread would run; here it is this one.
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
@@ -64,28 +64,32 @@ bool ReadLine(std::FILE* input, std::string& line) {
 
 int Press(const Session& session, const std::vector<KeyArgument>& keys) {
   std::size_t index = 0;
-  return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
-    if (index < keys.size()) key = keys[index++];
-    return std::nullopt;
+  return Supervised([&] {
+    return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+      if (index < keys.size()) key = keys[index++];
+      return std::nullopt;
+    });
   });
 }
 
 // Each line is played as soon as it is read, so the tool can be used interactively.
 int PressFromInput(const Session& session, std::FILE* input) {
   int number = 0;
-  return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
-    std::string line;
-    while (ReadLine(input, line)) {
-      ++number;
-      std::string error;
-      key = ParseKeyLine(line, error);
-      if (key) return std::nullopt;
-      if (!error.empty()) {
-        std::fprintf(stderr, "plughost: line %d: %s\n", number, error.c_str());
-        return UsageFailure;
+  return Supervised([&] {
+    return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+      std::string line;
+      while (ReadLine(input, line)) {
+        ++number;
+        std::string error;
+        key = ParseKeyLine(line, error);
+        if (key) return std::nullopt;
+        if (!error.empty()) {
+          std::fprintf(stderr, "plughost: line %d: %s\n", number, error.c_str());
+          return UsageFailure;
+        }
       }
-    }
-    return std::nullopt;  // the end of the input: no more events
+      return std::nullopt;  // the end of the input: no more events
+    });
   });
 }
 

@@ -8,11 +8,18 @@
 //   SAMPLE_RESULT_2_ON_KEY_1     HandleKey on key 1 returns 2
 //   SAMPLE_FAIL_DLL_MAIN         DllMain refuses to attach
 //   SAMPLE_CONFIGURE_CRASHES     Configure writes to address 0x8
+//   SAMPLE_THROW_ON_KEY_5        HandleKey on key 5 throws a C++ exception out of the plug-in
+//   SAMPLE_EXIT_ON_KEY_5         HandleKey on key 5 ends the process with exit code 3
+//   SAMPLE_SET_DIRECTION_FLAG    HandleKey returns with the direction flag set
+//   SAMPLE_LEAVE_X87_VALUE       HandleKey returns with a value left on the x87 register stack
+//   SAMPLE_FAULT_ON_UNLOAD       DllMain writes to address 0x8 when the DLL is unloaded
+//   SAMPLE_LATE_KEY_ON_KEY_2     HandleKey on key 2 taps F2 from another thread 300 ms later
 // Missing and decorated export names come from the .def file, not from here.
 
 #include <windows.h>
 
 #include <cstdint>
+#include <stdexcept>
 
 #if defined(SAMPLE_STDCALL)
 #define SAMPLE_EXPORT __stdcall
@@ -46,6 +53,13 @@ void Tap(BYTE vk) {
   *reinterpret_cast<volatile int*>(address) = 1;  // NOLINT(performance-no-int-to-ptr): the fault
 }
 
+[[maybe_unused]] DWORD WINAPI TapF2Later(LPVOID module) {
+  Sleep(300);
+  Tap(VK_F2);
+  // The thread holds the DLL loaded while it runs, as a thread of a plug-in must.
+  FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
 std::int32_t Handle(std::uint16_t keyCode, std::uint16_t keyState) {
   if (keyState != 1) return 0;
 #if defined(SAMPLE_CRASH_ON_KEY_7)
@@ -54,6 +68,10 @@ std::int32_t Handle(std::uint16_t keyCode, std::uint16_t keyState) {
   if (keyCode == 7) {
     for (;;) Sleep(INFINITE);
   }
+#elif defined(SAMPLE_THROW_ON_KEY_5)
+  if (keyCode == 5) throw std::runtime_error("no such key");
+#elif defined(SAMPLE_EXIT_ON_KEY_5)
+  if (keyCode == 5) ExitProcess(3);
 #endif
   if (!TargetPresent()) return 0;
   switch (keyCode) {
@@ -67,6 +85,17 @@ std::int32_t Handle(std::uint16_t keyCode, std::uint16_t keyState) {
     case 7:
       Tap(VK_F6);
       return 1;
+#if defined(SAMPLE_LATE_KEY_ON_KEY_2)
+    case 2: {
+      HMODULE self = nullptr;
+      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCSTR>(&TapF2Later), &self);
+      if (HANDLE thread = CreateThread(nullptr, 0, &TapF2Later, self, 0, nullptr)) {
+        CloseHandle(thread);
+      }
+      return 1;
+    }
+#endif
     case 30:
       Press(VK_CONTROL);
       Tap(VK_PRIOR);
@@ -86,6 +115,8 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE /*module*/, DWORD reason, LPVOID /*reserved*/) {
 #if defined(SAMPLE_FAIL_DLL_MAIN)
   if (reason == DLL_PROCESS_ATTACH) return FALSE;
+#elif defined(SAMPLE_FAULT_ON_UNLOAD)
+  if (reason == DLL_PROCESS_DETACH) WriteToAddress8();
 #else
   (void)reason;
 #endif
@@ -113,31 +144,40 @@ std::int32_t SAMPLE_EXPORT Configure(HWND /*owner*/) {
   return 1;
 }
 
-#if !defined(SAMPLE_CLOBBER_EBX)
+// The faults of the CPU state a callee must restore, done after the real HandleKey returns.
+#if defined(SAMPLE_CLOBBER_EBX)
+#define SAMPLE_AFTER_HANDLE_KEY "notl %ebx"  // every bit of the caller's EBX differs
+#elif defined(SAMPLE_SET_DIRECTION_FLAG)
+#define SAMPLE_AFTER_HANDLE_KEY "std"
+#elif defined(SAMPLE_LEAVE_X87_VALUE)
+#define SAMPLE_AFTER_HANDLE_KEY "fld1"
+#endif
+
+#if !defined(SAMPLE_AFTER_HANDLE_KEY)
 std::int32_t SAMPLE_EXPORT HandleKey(std::uint32_t /*first*/, std::uint32_t keyCode,
                                      std::uint32_t keyState) {
   return Handle(static_cast<std::uint16_t>(keyCode), static_cast<std::uint16_t>(keyState));
 }
 #else
-std::int32_t __cdecl HandleKeyKeepingEbx(std::uint32_t /*first*/, std::uint32_t keyCode,
-                                         std::uint32_t keyState) {
+std::int32_t __cdecl RealHandleKey(std::uint32_t /*first*/, std::uint32_t keyCode,
+                                   std::uint32_t keyState) {
   return Handle(static_cast<std::uint16_t>(keyCode), static_cast<std::uint16_t>(keyState));
 }
 #endif
 
 }  // extern "C"
 
-#if defined(SAMPLE_CLOBBER_EBX)
-// HandleKey passes its three arguments on, then inverts EBX before it returns: every bit of
-// the caller's EBX differs, whatever it held.
+#if defined(SAMPLE_AFTER_HANDLE_KEY)
+// HandleKey passes its three arguments on, then breaks the state it had to keep.
 asm(".text\n"
     ".globl _HandleKey\n"
     "_HandleKey:\n"
     "  pushl 12(%esp)\n"
     "  pushl 12(%esp)\n"
     "  pushl 12(%esp)\n"
-    "  call _HandleKeyKeepingEbx\n"
+    "  call _RealHandleKey\n"
     "  addl $12, %esp\n"
-    "  notl %ebx\n"
+    "  " SAMPLE_AFTER_HANDLE_KEY
+    "\n"
     "  ret\n");
 #endif
