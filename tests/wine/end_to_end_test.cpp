@@ -521,6 +521,8 @@ TEST_F(EndToEnd, ExportsAreCdeclAndKeepTheCallersRegisters) {
     EXPECT_EQ(probe.esi, ProbeEsi);
     EXPECT_EQ(probe.edi, ProbeEdi);
     EXPECT_EQ(probe.ebp, ProbeEbp);
+    // The rest of the state a callee keeps: flags, x87 unit, MXCSR, the handler chain.
+    EXPECT_EQ(CdeclBreach(c.name, probe), "");
   }
   Injected();
 }

@@ -161,7 +161,8 @@ TEST_F(Plughost, UnloadableFileGivesTheSystemsReason) {
 
 // What no run may show: the runtime's own crash report instead of plughost's line.
 void ExpectNoCrashReport(const ProgramRun& run, const std::string& what) {
-  for (const char* sign : {"Unhandled", "starting debugger", "wine: "}) {
+  for (const char* sign :
+       {"Unhandled", "starting debugger", "wine: ", "terminate called", "requested the Runtime"}) {
     EXPECT_FALSE(Contains(run.err, sign)) << what << ":\n" << run.err;
   }
 }
@@ -188,6 +189,17 @@ TEST_F(Plughost, PressSurvivesWhatAPluginDoesWrong) {
        "plughost: HandleKey(0, 30, 1) left Ctrl down (plughost released it)\n"},
       {"press --target BadResultPlugin.dll 1 7", "key 1 -> returned 2, sent F5\nkey 7 -> F6\n",
        "plughost: HandleKey(0, 1, 1) returned 2: the host expects 0 or 1\n"},
+      {"press --target ExitProcessPlugin.dll 1 5 1", "key 1 -> F5\n",
+       "plughost: HandleKey(0, 5, 1) ended the process (exit code 3)\n"},
+      {"press --target CxxThrowPlugin.dll 1 5 1", "key 1 -> F5\n",
+       "plughost: HandleKey(0, 5, 1) threw a C++ exception, std::runtime_error (\"no such key\"), "
+       "which ended the process (exit code 3)\n"},
+      // The worker restores the flag after every call, so the session goes on unharmed.
+      {"press --target DirectionFlagPlugin.dll 1 30 1",
+       "key 1 -> F5\nkey 30 -> Ctrl+PgUp\nkey 1 -> F5\n",
+       "plughost: HandleKey returned with the direction flag set: the host expects it clear\n"},
+      {"press --target X87StackPlugin.dll 1 1", "key 1 -> F5\nkey 1 -> F5\n",
+       "plughost: HandleKey left 1 value on the x87 register stack"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = Run(c.arguments);
@@ -201,32 +213,57 @@ TEST_F(Plughost, PressSurvivesWhatAPluginDoesWrong) {
 
 // Each sample plug-in has one fault, and check names it in a FAIL line.
 TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
+  // A fault that ends the worker fails its check only: the later checks run in a new worker.
   struct Case {
     const char* dll;
     const char* failLine;
+    bool loads;  // so that every check runs, the last one included
   };
   const Case cases[] = {
       {"CrashPlugin.dll",
        "FAIL  HandleKey, target open  HandleKey(0, 7, 1) crashed: access violation writing "
-       "0x00000008 at CrashPlugin.dll+0x"},
+       "0x00000008 at CrashPlugin.dll+0x",
+       true},
       {"HangPlugin.dll",
-       "FAIL  HandleKey, target open  HandleKey(0, 7, 1) did not return within 1 s\n"},
+       "FAIL  HandleKey, target open  HandleKey(0, 7, 1) did not return within 1 s\n", true},
       {"StdcallPlugin.dll",
        "FAIL  cdecl                   HandleKey removed 12 bytes of arguments: it is stdcall, the "
-       "host calls cdecl\n"},
-      {"ClobberPlugin.dll", "FAIL  cdecl                   HandleKey changed EBX"},
+       "host calls cdecl\n",
+       true},
+      {"ClobberPlugin.dll", "FAIL  cdecl                   HandleKey changed EBX", true},
       {"StuckKeyPlugin.dll",
-       "FAIL  HandleKey, target open  HandleKey(0, 30, 1) left Ctrl down (plughost released it)\n"},
+       "FAIL  HandleKey, target open  HandleKey(0, 30, 1) left Ctrl down (plughost released it)\n",
+       true},
       {"BadResultPlugin.dll",
-       "FAIL  HandleKey, target open  HandleKey(0, 1, 1) returned 2: the host expects 0 or 1\n"},
-      {"MissingExportPlugin.dll", "FAIL  exports                 does not export HandleKey"},
+       "FAIL  HandleKey, target open  HandleKey(0, 1, 1) returned 2: the host expects 0 or 1\n",
+       true},
+      {"MissingExportPlugin.dll", "FAIL  exports                 does not export HandleKey", false},
       {"DecoratedPlugin.dll",
        "FAIL  exports                 exports AreYouInFocus@0, Configure@4, "
        "EnumerateProgrammableFunction@8, HandleKey@12, WhatKeysDoYouWant@0: stdcall-decorated "
-       "names; the host looks them up undecorated\n"},
-      {"FailingDllMainPlugin.dll", "FAIL  load                    cannot load "},
-      {"ConfigureCrashPlugin.dll", "FAIL  Configure               Configure(0x"},
-      {"NotAPlugin.dll", "FAIL  file                    not a PE file"},
+       "names; the host looks them up undecorated\n",
+       false},
+      {"FailingDllMainPlugin.dll", "FAIL  load                    cannot load ", false},
+      {"ConfigureCrashPlugin.dll", "FAIL  Configure               Configure(0x", true},
+      {"NotAPlugin.dll", "FAIL  file                    not a PE file", false},
+      {"CxxThrowPlugin.dll",
+       "FAIL  HandleKey, target open  HandleKey(0, 5, 1) threw a C++ exception, "
+       "std::runtime_error (\"no such key\"), which ended the process (exit code 3)\n",
+       true},
+      {"ExitProcessPlugin.dll",
+       "FAIL  HandleKey, target open  HandleKey(0, 5, 1) ended the process (exit code 3)\n", true},
+      {"DirectionFlagPlugin.dll",
+       "FAIL  cdecl                   HandleKey returned with the direction flag set: the host "
+       "expects it clear\n",
+       true},
+      {"X87StackPlugin.dll",
+       "FAIL  cdecl                   HandleKey left 1 value on the x87 register stack: the host "
+       "expects it empty after a call that returns an integer\n",
+       true},
+      {"UnloadFaultPlugin.dll",
+       "FAIL  load                    unloading raised access violation writing 0x00000008 at "
+       "UnloadFaultPlugin.dll+0x",
+       true},
   };
   for (const Case& c : cases) {
     const std::string arguments = std::string("check --timeout 1 ") + c.dll;
@@ -236,11 +273,29 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
         << arguments << "\nexpected: " << c.failLine << "\nin:\n"
         << run.out;
     EXPECT_TRUE(Contains(run.out, std::string("\n") + c.dll + ": ")) << "no summary:\n" << run.out;
+    EXPECT_EQ(Contains(run.out, "  reload  "), c.loads) << arguments << "\n" << run.out;
     ExpectNoCrashReport(run, arguments);
   }
   EXPECT_TRUE(
       Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
                " crashed: access violation writing 0x00000008 at ConfigureCrashPlugin.dll+0x"));
+}
+
+// Keys a thread of the plug-in sends after the call returned are laid at the door of the call
+// that started it, and of no other.
+TEST_F(Plughost, CheckNamesTheCallThatSendsKeysLate) {
+  const ProgramRun run = Run("check LateKeyPlugin.dll");
+  EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+  const std::string line = "WARN  HandleKey, target open  F2↓ F2↑ came ";
+  const std::size_t at = run.out.find(line);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string rest =
+      run.out.substr(at + line.size(), run.out.find('\n', at) - at - line.size());
+  EXPECT_TRUE(Contains(rest, " ms after HandleKey(0, 2, 1) returned, outside any call")) << rest;
+  // The one line, and no other call blamed for the key anywhere else.
+  EXPECT_EQ(run.out.find("F2", at + line.size() + rest.size()), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.rfind("F2", at), std::string::npos) << run.out;
+  EXPECT_FALSE(Contains(run.out, "FAIL  ")) << run.out;
 }
 
 TEST_F(Plughost, CheckPassesACorrectPlugin) {

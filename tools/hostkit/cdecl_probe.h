@@ -35,5 +35,5 @@ extern "C" void ProbeCdeclCall(const void* function, const std::uint32_t* argume
 
 // What `function`'s callee did against the cdecl contract, in a plug-in author's words
 // ("HandleKey removed 12 bytes of arguments: it is stdcall, the host calls cdecl"); empty when
-// it kept it. Breaches are joined by "; ".
+// it kept it. Breaches are joined by "; ". Plain text, built natively too.
 std::string CdeclBreach(const char* function, const CallProbe& probe);
