@@ -40,10 +40,12 @@ Options:
 keymap and check open their own stand-in and swallow every keystroke they provoke, so nothing
 reaches any window.
 
-Every call into the plug-in is guarded: a call that crashes or does not return in time is
-reported in one line and plughost ends; a callee that breaks the cdecl convention, returns
-something other than 0 or 1 from HandleKey, or leaves a key down (plughost releases it) is
-reported too.
+The plug-in is loaded and called only in a worker process that plughost supervises: a call
+that crashes, does not return in time, throws a C++ exception or ends the process is reported
+in one line and plughost ends (check goes on with its other checks); a callee that breaks the
+cdecl convention (ESP, EBX, ESI, EDI, EBP, the direction flag, the x87 stack and control word,
+MXCSR, the handler chain), returns something other than 0 or 1 from HandleKey, leaves a key
+down (plughost releases it) or sends keys while no call runs is reported too.
 
 Exit status: 0 done; 1 the DLL could not be loaded, crashed, hung or broke the host's contract
 (for check: a FAIL); 2 a bad command line or input.
