@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -75,10 +76,7 @@ void UnderLoader(worker::Activity activity, Work work) {
 }
 
 bool Written(const std::uint32_t (&buffer)[worker::ScratchBufferWords]) {
-  for (const std::uint32_t word : buffer) {
-    if (word != 0) return true;
-  }
-  return false;
+  return std::ranges::any_of(buffer, [](std::uint32_t word) { return word != 0; });
 }
 
 void RunCalls(const PluginExports& exports) {

@@ -73,7 +73,7 @@ class WorkerProcess {
   void Exchange(worker::Command command);
   [[noreturn]] void Lose(const std::string& account,
                          std::optional<worker::Call> call = std::nullopt);
-  std::string InProgress() const;
+  [[nodiscard]] std::string InProgress() const;
   std::string EndAccount();
   void DrainOutput();
 

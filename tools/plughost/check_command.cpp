@@ -28,7 +28,7 @@ constexpr int ReloadWarmUp = 10;
 // Growth over the measured cycles that counts as a leak: more than one handle in five loads, or
 // 16 KiB a load.
 constexpr DWORD HandleGrowthLimit = (ReloadCycles - ReloadWarmUp) / 5;
-constexpr ULONGLONG MemoryGrowthLimit = 16 * 1024 * (ReloadCycles - ReloadWarmUp);
+constexpr ULONGLONG MemoryGrowthLimit = 16ULL * 1024 * (ReloadCycles - ReloadWarmUp);
 constexpr std::size_t ConfigureProbeLimit = 64;
 // Pointers to zeroed buffers of the worker's.
 constexpr std::uint32_t Buffer(std::uint32_t index) {
@@ -134,7 +134,7 @@ class Checker {
     return FindWindowA(session_.targetClass.c_str(), nullptr) != nullptr;
   }
 
-  hostkit::StandInWindow Target() const {
+  [[nodiscard]] hostkit::StandInWindow Target() const {
     return hostkit::StandInWindow(hostkit::StandInTitle, session_.targetClass.c_str());
   }
 

@@ -173,11 +173,12 @@ void PluginSession::NoteLateKeys(const LateKeys& late) {
   if (firstLate_) return;
   firstLate_ = late;
   std::vector<Returned>& before = firstLate_->handledBefore;
-  for (auto handled = recentlyHandled_.rbegin(); handled != recentlyHandled_.rend(); ++handled) {
-    const bool listed = std::any_of(before.begin(), before.end(), [&](const Returned& other) {
-      return other.call == handled->call;
-    });
-    if (!listed && static_cast<LONG>(late.arrivedAt - handled->at) >= 0) before.push_back(*handled);
+  // Most recent first.
+  for (std::size_t i = recentlyHandled_.size(); i-- > 0;) {
+    const Returned& handled = recentlyHandled_[i];
+    const bool listed = std::ranges::any_of(
+        before, [&](const Returned& other) { return other.call == handled.call; });
+    if (!listed && static_cast<LONG>(late.arrivedAt - handled.at) >= 0) before.push_back(handled);
   }
 }
 
