@@ -11,6 +11,7 @@ packages=(
   wine wine32:i386 xvfb python3-pefile                           # running and checking it
   strip-nondeterminism                                           # the reproducible ZIP
   libbenchmark-dev valgrind                                      # benchmarks
+  nlohmann-json3-dev                                             # plughost check's JSON report
 )
 
 sudo=()

@@ -118,10 +118,16 @@ void WorkerProcess::Lose(const std::string& account, std::optional<worker::Call>
   throw WorkerLost(account, call);
 }
 
-std::optional<worker::Call> WorkerProcess::CallOf(LONG serial) const {
+std::optional<std::size_t> WorkerProcess::IndexOf(LONG serial) const {
   const LONG index = serial - lastFirstSerial_;
   if (serial == 0 || index < 0 || index >= static_cast<LONG>(lastCalls_.size())) return {};
-  return lastCalls_[static_cast<std::size_t>(index)];
+  return static_cast<std::size_t>(index);
+}
+
+std::optional<worker::Call> WorkerProcess::CallOf(LONG serial) const {
+  const auto index = IndexOf(serial);
+  if (!index) return {};
+  return lastCalls_[*index];
 }
 
 std::string WorkerProcess::DescribeSerial(LONG serial) const {

@@ -64,8 +64,10 @@ class WorkerProcess {
   [[nodiscard]] const CallClock* clock() const { return &channel_->clock; }
   [[nodiscard]] LONG nextSerial() const { return nextSerial_; }
   [[nodiscard]] DWORD processId() const { return GetProcessId(process_); }
-  // A call of the last request, by its serial; nothing for any other.
+  // A call of the last request, by its serial, and its place in the request; nothing for any
+  // other.
   [[nodiscard]] std::optional<worker::Call> CallOf(LONG serial) const;
+  [[nodiscard]] std::optional<std::size_t> IndexOf(LONG serial) const;
   // "HandleKey(0, 7, 1)" for a call of the last request; empty for any other serial.
   [[nodiscard]] std::string DescribeSerial(LONG serial) const;
 

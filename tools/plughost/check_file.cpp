@@ -28,7 +28,42 @@ std::string ImportsText(const pe_image::PeImage& image) {
   return Join(modules);
 }
 
-void CheckExports(const pe_image::PeImage& image, CheckReport& report) {
+}  // namespace
+
+void CheckFileKind(CheckContext& context) {
+  const pe_image::PeImage* image = context.image();
+  if (image == nullptr) return context.Fail(context.imageError());
+  if (!image->isDll || image->machine != pe_image::kMachineI386 || !image->isPe32) {
+    char machine[16];
+    std::snprintf(machine, sizeof machine, "0x%04X", image->machine);
+    return context.Fail(std::string(image->isDll ? "a DLL" : "a program, not a DLL") +
+                        " for machine " + machine + (image->isPe32 ? "" : " (64-bit)") +
+                        ": the host loads 32-bit Windows DLLs (i386)");
+  }
+  context.Pass("32-bit Windows DLL (i386)");
+}
+
+void CheckImports(CheckContext& context) {
+  context.Note(ImportsText(*context.image()));
+}
+
+void CheckHardening(CheckContext& context) {
+  const pe_image::PeImage& image = *context.image();
+  std::vector<std::string> lacking;
+  if (!image.dynamicBase || !image.hasRelocations) {
+    lacking.emplace_back(image.dynamicBase ? "ASLR (relocations stripped)"
+                                           : "ASLR (no dynamic base flag)");
+  }
+  if (!image.nxCompat) lacking.emplace_back("DEP (no NX compatible flag)");
+  if (lacking.empty()) {
+    context.Pass("dynamic base with relocations, NX compatible");
+  } else {
+    context.Warn("without " + Join(lacking));
+  }
+}
+
+void CheckExports(CheckContext& context) {
+  const pe_image::PeImage& image = *context.image();
   std::vector<std::string> found;
   std::vector<std::string> missing;
   std::vector<std::string> decorated;
@@ -46,53 +81,13 @@ void CheckExports(const pe_image::PeImage& image, CheckReport& report) {
     }
   }
   if (!decorated.empty()) {
-    report.Line(Verdict::Fail, "exports",
-                "exports " + Join(decorated) +
-                    ": stdcall-decorated names; the host looks them up undecorated");
+    context.Fail("exports " + Join(decorated) +
+                 ": stdcall-decorated names; the host looks them up undecorated");
   }
   if (!missing.empty()) {
-    report.Line(Verdict::Fail, "exports",
-                "does not export " + Join(missing) + " (the host needs all five by name)");
+    context.Fail("does not export " + Join(missing) + " (the host needs all five by name)");
   }
-  if (decorated.empty() && missing.empty()) report.Line(Verdict::Pass, "exports", Join(found));
-}
-
-}  // namespace
-
-bool CheckFile(const std::string& path, CheckReport& report) {
-  report.Begin("file");
-  std::string error;
-  const auto image = pe_image::ReadPeImage(path, error);
-  if (!image) {
-    report.Line(Verdict::Fail, "file", error);
-    return false;
-  }
-  if (!image->isDll || image->machine != pe_image::kMachineI386 || !image->isPe32) {
-    char machine[16];
-    std::snprintf(machine, sizeof machine, "0x%04X", image->machine);
-    report.Line(Verdict::Fail, "file",
-                std::string(image->isDll ? "a DLL" : "a program, not a DLL") + " for machine " +
-                    machine + (image->isPe32 ? "" : " (64-bit)") +
-                    ": the host loads 32-bit Windows DLLs (i386)");
-    return false;
-  }
-  report.Line(Verdict::Pass, "file", "32-bit Windows DLL (i386)");
-  report.Line(Verdict::Pass, "imports", ImportsText(*image));
-
-  std::vector<std::string> lacking;
-  if (!image->dynamicBase || !image->hasRelocations) {
-    lacking.emplace_back(image->dynamicBase ? "ASLR (relocations stripped)"
-                                            : "ASLR (no dynamic base flag)");
-  }
-  if (!image->nxCompat) lacking.emplace_back("DEP (no NX compatible flag)");
-  if (lacking.empty()) {
-    report.Line(Verdict::Pass, "ASLR and DEP", "dynamic base with relocations, NX compatible");
-  } else {
-    report.Line(Verdict::Warn, "ASLR and DEP", "without " + Join(lacking));
-  }
-
-  CheckExports(*image, report);
-  return report.fails() == 0;
+  if (decorated.empty() && missing.empty()) context.Pass(Join(found));
 }
 
 }  // namespace plughost

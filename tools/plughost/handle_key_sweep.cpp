@@ -23,7 +23,7 @@ struct Problems {
 
 class Sweep {
  public:
-  Sweep(PluginSession& plugin, CheckReport& report) : plugin_(plugin), report_(report) {}
+  explicit Sweep(CheckContext& context) : context_(context), plugin_(context.plugin()) {}
 
   void Run(const std::vector<HandleKeyCall>& calls) {
     for (std::size_t begin = 0; begin < calls.size();) {
@@ -48,19 +48,18 @@ class Sweep {
     }
   }
 
-  void ReportUnder(const std::string& check, std::size_t callCount) {
+  void Report(std::size_t callCount) {
     bool any = false;
     for (const auto* problem : {&problems_.breach, &problems_.badResult, &problems_.leftDown}) {
-      if (*problem) report_.Line(Verdict::Fail, check, **problem), any = true;
+      if (*problem) context_.Fail(**problem), any = true;
     }
     if (problems_.sentWhileUnhandled) {
-      report_.Line(Verdict::Warn, check, *problems_.sentWhileUnhandled);
+      context_.Warn(*problems_.sentWhileUnhandled);
       any = true;
     }
     if (!any) {
-      report_.Line(Verdict::Pass, check,
-                   std::to_string(callCount) + " calls, " + std::to_string(handled_.size()) +
-                       " handled: results 0 or 1, no key left down, nothing sent unhandled");
+      context_.Pass(std::to_string(callCount) + " calls, " + std::to_string(handled_.size()) +
+                    " handled: results 0 or 1, no key left down, nothing sent unhandled");
     }
   }
 
@@ -138,8 +137,8 @@ class Sweep {
     if (!reproduced && !original.events.empty()) NoteLate(original);
   }
 
+  CheckContext& context_;
   PluginSession& plugin_;
-  CheckReport& report_;
   PluginSession::Injected injected_;
   Problems problems_;
   std::vector<HandleKeyCall> handled_;
@@ -180,13 +179,26 @@ std::vector<HandleKeyCall> SweepCalls() {
   return calls;
 }
 
-std::vector<HandleKeyCall> SweepHandleKey(PluginSession& plugin,
-                                          const std::vector<HandleKeyCall>& calls,
-                                          const std::string& check, CheckReport& report) {
-  Sweep sweep(plugin, report);
+std::vector<HandleKeyCall> SweepHandleKey(CheckContext& context,
+                                          const std::vector<HandleKeyCall>& calls) {
+  Sweep sweep(context);
   sweep.Run(calls);
-  sweep.ReportUnder(check, calls.size());
+  sweep.Report(calls.size());
   return sweep.handled();
+}
+
+void CheckHandleKeyWithTarget(CheckContext& context) {
+  const hostkit::StandInWindow target = context.Target();
+  context.SetHandledWithTarget(SweepHandleKey(context, SweepCalls()));
+}
+
+void CheckHandleKeyWithoutTarget(CheckContext& context) {
+  if (context.TargetPresent()) {
+    context.Warn("not run: a window of class \"" + context.options().targetClass +
+                 "\" is open on this desktop (close it to run this check)");
+    return;
+  }
+  SweepHandleKey(context, SweepCalls());
 }
 
 std::vector<CallOutcome> Replay(PluginSession& plugin, const std::vector<HandleKeyCall>& calls) {

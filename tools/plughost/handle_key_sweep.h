@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/plughost/check_report.h"
+#include "tools/plughost/check_context.h"
 #include "tools/plughost/plugin_session.h"
 
 namespace plughost {
@@ -29,13 +29,16 @@ void Settle(PluginSession& plugin);
 // The calls of one sweep, in the order they are made.
 std::vector<HandleKeyCall> SweepCalls();
 
-// Makes the calls, reports one line (or one per problem) under `check`, and returns the calls
+// Makes the calls, reports one finding (or one per problem) in `context`, and returns the calls
 // that returned non-zero. A call is blamed for keys only when, made again alone after a quiet
 // pause, it sends them again; keys that no call sends again are noted in `plugin` as late keys
 // and blamed on none.
-std::vector<HandleKeyCall> SweepHandleKey(PluginSession& plugin,
-                                          const std::vector<HandleKeyCall>& calls,
-                                          const std::string& check, CheckReport& report);
+std::vector<HandleKeyCall> SweepHandleKey(CheckContext& context,
+                                          const std::vector<HandleKeyCall>& calls);
+
+// The checks: every call of the sweep with a window of the target class, and with none.
+void CheckHandleKeyWithTarget(CheckContext& context);
+void CheckHandleKeyWithoutTarget(CheckContext& context);
 
 // Each call made, and synced, on its own; keys that came outside the calls count for none.
 std::vector<CallOutcome> Replay(PluginSession& plugin, const std::vector<HandleKeyCall>& calls);

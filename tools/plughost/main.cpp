@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,13 @@ Usage:
   plughost keymap DLL                   probe key codes 0-65535 in states 1 and 2 and print
                                         the key map as a Markdown table
   plughost about DLL                    call Configure (shows the About box) and print its result
-  plughost check [--target-class NAME] [--timeout SECONDS] DLL
-                                        check that the plug-in keeps the host's contract: one
-                                        PASS, WARN or FAIL line per check
+  plughost check [CHECK OPTIONS] DLL|FOLDER ...
+                                        check that each plug-in (every DLL of a folder) keeps
+                                        the host's contract: one PASS, WARN, FAIL, SKIP or NOTE
+                                        line per finding, a summary each, then a tally
+  plughost check --list [--json]        the checks, one a line
   plughost --help                       this text
+  plughost --version                    plughost's version
 
 KEY and STATE are decimal numbers from 0 to 65535; STATE is 1 when not given.
 With no KEY, press reads events from standard input, one KEY[:STATE] a line; '#' starts a
@@ -37,6 +42,15 @@ Options:
                         "ThunderRT6FormDC", Morlune's), for --target, keymap and check
   --timeout SECONDS     how long one call into the plug-in may take (default 5; about waits
                         for the user unless given)
+
+Check options:
+  --include REGEX       run only the checks whose names REGEX finds (ECMAScript syntax)
+  --exclude REGEX       leave out the checks whose names REGEX finds; wins over --include
+  --warnings-as-errors  a WARN fails the plug-in too
+  --json                one JSON document on standard output instead of the text
+  --junit FILE          also write JUnit XML to FILE, a test case per check
+  --seed N              the seed of the event sequences (printed by every run), to replay it
+  --events N            how many random events the event sequences try (default 2000)
 keymap and check open their own stand-in and swallow every keystroke they provoke, so nothing
 reaches any window.
 
@@ -50,6 +64,17 @@ down (plughost releases it) or sends keys while no call runs is reported too.
 Exit status: 0 done; 1 the DLL could not be loaded, crashed, hung or broke the host's contract
 (for check: a FAIL); 2 a bad command line or input.
 )";
+
+// A whole decimal number that fits 32 bits.
+std::optional<std::uint32_t> ParseCount(const std::string& text) {
+  if (text.empty() || text.size() > 10 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const unsigned long long value = std::stoull(text);
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
 
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "plughost: %s (see plughost --help)\n", problem.c_str());
@@ -72,13 +97,28 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (arguments.front() == "--version") {
+    std::printf("plughost %s\n", PLUGHOST_VERSION);
+    return plughost::Success;
+  }
+
   const std::string command = arguments.front();
   plughost::Session session;
+  plughost::CheckOptions& check = session.check;
   std::vector<std::string> rest;
+  bool checkOption = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    const bool takesValue = argument == "--target-class" || argument == "--timeout";
+    const bool takesValue = argument == "--target-class" || argument == "--timeout" ||
+                            argument == "--junit" || argument == "--include" ||
+                            argument == "--exclude" || argument == "--seed" ||
+                            argument == "--events";
     if (takesValue && i + 1 == arguments.size()) return Usage(argument + " needs a value");
+    const bool checkOnly = argument == "--list" || argument == "--json" || argument == "--junit" ||
+                           argument == "--include" || argument == "--exclude" ||
+                           argument == "--warnings-as-errors" || argument == "--seed" ||
+                           argument == "--events";
+    checkOption = checkOption || checkOnly;
     if (argument == "--target") {
       session.openTarget = true;
     } else if (argument == "--target-class") {
@@ -90,6 +130,33 @@ int main(int argc, char** argv) {
       if (!timeout) return Usage(error);
       session.timeoutMs = *timeout;
       session.timeoutGiven = true;
+    } else if (argument == "--list") {
+      check.list = true;
+    } else if (argument == "--json") {
+      check.json = true;
+    } else if (argument == "--warnings-as-errors") {
+      check.warningsAsErrors = true;
+    } else if (argument == "--junit") {
+      check.junitPath = arguments[++i];
+    } else if (argument == "--include" || argument == "--exclude") {
+      const std::string& pattern = arguments[++i];
+      try {
+        const std::regex compiled(pattern);
+      } catch (const std::regex_error&) {
+        return Usage("bad regular expression '" + pattern + "' for " + argument);
+      }
+      (argument == "--include" ? check.include : check.exclude) = pattern;
+    } else if (argument == "--seed" || argument == "--events") {
+      const std::string& text = arguments[++i];
+      const auto number = ParseCount(text);
+      if (!number || (argument == "--events" && *number == 0)) {
+        return Usage("bad number '" + text + "' for " + argument);
+      }
+      if (argument == "--seed") {
+        check.seed = *number;
+      } else {
+        check.events = *number;
+      }
     } else if (argument.rfind("--", 0) == 0) {
       return Usage("unknown option '" + argument + "'");
     } else {
@@ -100,12 +167,26 @@ int main(int argc, char** argv) {
       command != "check") {
     return Usage("unknown command '" + command + "'");
   }
-  if (rest.empty()) return Usage(command + " needs the path of a plug-in DLL");
-  session.dllPath = rest.front();
-  rest.erase(rest.begin());
+  if (checkOption && command != "check") {
+    return Usage(
+        "--list, --json, --junit, --include, --exclude, --warnings-as-errors, --seed "
+        "and --events go with check");
+  }
   if (session.openTarget && command != "info" && command != "press") {
     return Usage("--target goes with info and press");
   }
+  if (command == "check") {
+    if (check.list) {
+      if (!rest.empty()) return Usage("check --list takes no DLL");
+      return plughost::Check(session);
+    }
+    if (rest.empty()) return Usage("check needs the path of a plug-in DLL");
+    check.paths = rest;
+    return plughost::Check(session);
+  }
+  if (rest.empty()) return Usage(command + " needs the path of a plug-in DLL");
+  session.dllPath = rest.front();
+  rest.erase(rest.begin());
 
   if (command == "press") {
     if (rest.empty()) return plughost::PressFromInput(session, stdin);
@@ -121,6 +202,5 @@ int main(int argc, char** argv) {
   if (!rest.empty()) return Usage(command + " takes only the DLL, not '" + rest.front() + "'");
   if (command == "info") return plughost::Info(session);
   if (command == "keymap") return plughost::Keymap(session);
-  if (command == "check") return plughost::Check(session);
   return plughost::About(session);
 }

@@ -208,6 +208,7 @@ bool PluginSession::CollectAndRelease(Injected& injected, DWORD syncTimeoutMs) {
   const bool synced = capture_.active() && capture_.Sync(keys, syncTimeoutMs);
   injected.events.clear();
   injected.during.clear();
+  injected.callIndex.clear();
   injected.late = {};
   std::vector<keytrace::KeyEvent> all;
   for (const hostkit::CapturedKey& key : keys) {
@@ -216,6 +217,8 @@ bool PluginSession::CollectAndRelease(Injected& injected, DWORD syncTimeoutMs) {
     if (key.serial != 0) {
       if (injected.events.empty()) injected.firstEventAt = key.time;
       injected.events.push_back(event);
+      const auto index = worker_ ? worker_->IndexOf(key.serial) : std::nullopt;
+      injected.callIndex.push_back(index.value_or(SIZE_MAX));
       const auto call = worker_ ? worker_->CallOf(key.serial) : std::nullopt;
       if (call && call->function == hostkit::ExportIndex::HandleKey) {
         const HandleKeyCall during{call->arguments[0], call->arguments[1], call->arguments[2]};

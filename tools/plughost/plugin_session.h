@@ -110,8 +110,10 @@ class PluginSession {
     std::vector<keytrace::KeyEvent> events;  // in order, since the last Collect, during calls
     std::vector<std::uint8_t> leftDown;      // pressed and not released: released by Collect
     DWORD firstEventAt = 0;                  // GetTickCount() when the first of `events` came
-    // The HandleKey calls of the last request during which `events` came, each once, in order.
+    // The HandleKey calls of the last request during which `events` came, each once, in order;
+    // and for each event, the place in that request of the call it came in.
     std::vector<HandleKeyCall> during;
+    std::vector<std::size_t> callIndex;
     LateKeys late;
   };
   // False when the hook never caught up.

@@ -14,6 +14,8 @@
 //   SAMPLE_LEAVE_X87_VALUE       HandleKey returns with a value left on the x87 register stack
 //   SAMPLE_FAULT_ON_UNLOAD       DllMain writes to address 0x8 when the DLL is unloaded
 //   SAMPLE_LATE_KEY_ON_KEY_2     HandleKey on key 2 taps F2 from another thread 300 ms later
+//   SAMPLE_SHIFT_AFTER_28_1_2    keys 28 and 2 are handled too, and key 2 right after 28 and 1
+//                                leaves Shift down: a fault no single event or pair shows
 // Missing and decorated export names come from the .def file, not from here.
 
 #include <windows.h>
@@ -60,8 +62,25 @@ void Tap(BYTE vk) {
   FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
 }
 
+[[maybe_unused]] std::uint16_t previousKeys[2] = {};  // the last two handled, latest first
+
 std::int32_t Handle(std::uint16_t keyCode, std::uint16_t keyState) {
   if (keyState != 1) return 0;
+#if defined(SAMPLE_SHIFT_AFTER_28_1_2)
+  if (TargetPresent() && (keyCode == 28 || keyCode == 2)) {
+    if (keyCode == 2) {
+      if (previousKeys[0] == 1 && previousKeys[1] == 28) Press(VK_SHIFT);
+      Tap(VK_F7);
+    }
+    previousKeys[1] = previousKeys[0];
+    previousKeys[0] = keyCode;
+    return 1;
+  }
+  if (TargetPresent() && keyCode == 1) {
+    previousKeys[1] = previousKeys[0];
+    previousKeys[0] = keyCode;
+  }
+#endif
 #if defined(SAMPLE_CRASH_ON_KEY_7)
   if (keyCode == 7) WriteToAddress8();
 #elif defined(SAMPLE_HANG_ON_KEY_7)

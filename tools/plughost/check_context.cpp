@@ -1,0 +1,55 @@
+#include "tools/plughost/check_context.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "tools/plughost/handle_key_sweep.h"
+
+namespace plughost {
+
+CheckContext::CheckContext(const Session& session, const std::string& path, std::uint32_t seed)
+    : session_(session),
+      seed_(seed),
+      plugin_(path, session.timeoutMs, hostkit::KeyboardCapture::Delivery::Swallow) {
+  image_ = pe_image::ReadPeImage(plugin_.path(), imageError_);
+}
+
+void CheckContext::Begin(const std::string& check) {
+  current_ = check;
+}
+
+void CheckContext::Report(Verdict verdict, const std::string& evidence) {
+  findings_.push_back({verdict, evidence});
+}
+
+std::vector<Finding> CheckContext::TakeFindings() {
+  return std::exchange(findings_, {});
+}
+
+bool CheckContext::TargetPresent() const {
+  return FindWindowA(session_.targetClass.c_str(), nullptr) != nullptr;
+}
+
+void CheckContext::FreshLoad() {
+  plugin_.EndWorker();
+  std::string error;
+  if (!plugin_.Load(error)) throw PluginLost(error, {});
+}
+
+const std::vector<HandleKeyCall>& CheckContext::HandledWithTarget() {
+  if (!handled_) {
+    // Quietly: its findings belong to the check of its own.
+    const std::vector<Finding> kept = TakeFindings();
+    FreshLoad();
+    const hostkit::StandInWindow target = Target();
+    std::vector<HandleKeyCall> calls = SweepCalls();
+    std::erase_if(calls, [&](const HandleKeyCall& call) {
+      return std::find(lostIn.begin(), lostIn.end(), call) != lostIn.end();
+    });
+    handled_ = SweepHandleKey(*this, calls);
+    findings_ = kept;
+  }
+  return *handled_;
+}
+
+}  // namespace plughost
