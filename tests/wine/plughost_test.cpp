@@ -135,6 +135,14 @@ TEST_F(Plughost, BadInputGetsOneLineAndAnExitStatus) {
       {"check --target-class", "", 2, "plughost: --target-class needs a value"},
       {"check --target Morlune.dll", "", 2, "plughost: --target goes with info and press"},
       {"check", "", 2, "plughost: check needs the path of a plug-in DLL"},
+      {"check --list Morlune.dll", "", 2, "plughost: check --list takes no DLL"},
+      {"info --json Morlune.dll", "", 2, "plughost: --list, --json, --junit, --include, "},
+      {"check --include ( Morlune.dll", "", 2,
+       "plughost: bad regular expression '(' for --include"},
+      {"check --seed x Morlune.dll", "", 2, "plughost: bad number 'x' for --seed"},
+      {"check --events 0 Morlune.dll", "", 2, "plughost: bad number '0' for --events"},
+      {"check --junit", "", 2, "plughost: --junit needs a value"},
+      {"check NoPlugins", "", 2, "plughost: no DLL in the folder NoPlugins"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = Run(c.arguments, c.input);
@@ -264,16 +272,21 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
        "FAIL  load                    unloading raised access violation writing 0x00000008 at "
        "UnloadFaultPlugin.dll+0x",
        true},
+      // A fault no single event or pair of events shows, found and shrunk to its three events.
+      {"SequencePlugin.dll",
+       "FAIL  event sequences         events 28, 1, 2 (state 1) leave Shift down; seed 1\n", true},
   };
   for (const Case& c : cases) {
-    const std::string arguments = std::string("check --timeout 1 ") + c.dll;
+    const std::string arguments = std::string("check --timeout 1 --seed 1 --events 300 ") + c.dll;
     const ProgramRun run = Run(arguments);
     EXPECT_EQ(run.exitCode, 1u) << arguments << "\n" << run.out << run.err;
     EXPECT_TRUE(Contains(run.out, c.failLine))
         << arguments << "\nexpected: " << c.failLine << "\nin:\n"
         << run.out;
     EXPECT_TRUE(Contains(run.out, std::string("\n") + c.dll + ": ")) << "no summary:\n" << run.out;
-    EXPECT_EQ(Contains(run.out, "  reload  "), c.loads) << arguments << "\n" << run.out;
+    // Every check has its line; those that cannot run without a loaded DLL say why.
+    EXPECT_TRUE(Contains(run.out, "  reload  ")) << arguments << "\n" << run.out;
+    EXPECT_EQ(Contains(run.out, "SKIP  reload  "), !c.loads) << arguments << "\n" << run.out;
     ExpectNoCrashReport(run, arguments);
   }
   EXPECT_TRUE(
@@ -305,10 +318,12 @@ TEST_F(Plughost, CheckPassesACorrectPlugin) {
     EXPECT_FALSE(Contains(run.out, "FAIL  ")) << run.out;
     EXPECT_FALSE(Contains(run.out, "WARN  ")) << run.out;
     EXPECT_TRUE(Contains(run.out, std::string(dll) + ": ")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "SKIP  ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "NOTE  imports ")) << run.out;
     for (const char* check :
-         {"file", "imports", "ASLR and DEP", "exports", "load", "cdecl", "WhatKeysDoYouWant",
+         {"file", "ASLR and DEP", "exports", "load", "cdecl", "WhatKeysDoYouWant",
           "programmable functions", "HandleKey, target open", "HandleKey, no target",
-          "AreYouInFocus", "Configure", "reload"}) {
+          "event sequences", "AreYouInFocus", "Configure", "reload"}) {
       EXPECT_TRUE(Contains(run.out, "PASS  " + std::string(check) + " ")) << check << "\n"
                                                                           << run.out;
     }
@@ -319,34 +334,103 @@ TEST_F(Plughost, CheckPassesACorrectPlugin) {
       << other.out;
 }
 
+// The event sequences of a run are replayed from its seed: the same series fail the same way.
+TEST_F(Plughost, CheckReplaysItsEventSequencesFromTheSeed) {
+  const ProgramRun first = Run("check --include sequences SequencePlugin.dll");
+  const std::size_t at = first.out.find("; seed ");
+  ASSERT_NE(at, std::string::npos) << first.out;
+  const std::string seed = first.out.substr(at + 7, first.out.find('\n', at) - at - 7);
+  const ProgramRun again = Run("check --include sequences --seed " + seed + " SequencePlugin.dll");
+  EXPECT_EQ(again.out, first.out);
+  EXPECT_EQ(again.exitCode, first.exitCode);
+}
+
+// What a build pipeline sets: which checks run, whether a WARN fails, several plug-ins at once.
+TEST_F(Plughost, CheckSelectsChecksAndTalliesPlugins) {
+  const ProgramRun chosen =
+      Run("check --include \"^(file|exports|load)$\" --exclude load Morlune.dll");
+  EXPECT_EQ(chosen.exitCode, 0u) << chosen.out << chosen.err;
+  EXPECT_EQ(
+      chosen.out,
+      "PASS  file                    32-bit Windows DLL (i386)\n"
+      "PASS  exports                 AreYouInFocus, Configure, EnumerateProgrammableFunction, "
+      "HandleKey, WhatKeysDoYouWant\n"
+      "Morlune.dll: 2 PASS, 0 WARN, 0 FAIL, 0 SKIP\n");
+
+  const std::string warned = "--include AreYouInFocus --target-class SomeOtherApp GoodPlugin.dll";
+  EXPECT_EQ(Run("check " + warned).exitCode, 0u);
+  EXPECT_EQ(Run("check --warnings-as-errors " + warned).exitCode, 1u);
+
+  // A folder stands for every DLL in it; one of the two fails.
+  const ProgramRun folder = Run("check --include exports Morlune.dll TwoPlugins");
+  EXPECT_EQ(folder.exitCode, 1u) << folder.out;
+  EXPECT_TRUE(Contains(folder.out, "\nGoodPlugin.dll: 1 PASS, 0 WARN, 0 FAIL, 0 SKIP\n"))
+      << folder.out;
+  EXPECT_TRUE(Contains(folder.out, "\nMissingExportPlugin.dll: 0 PASS, 0 WARN, 1 FAIL, 0 SKIP\n"))
+      << folder.out;
+  EXPECT_TRUE(Contains(folder.out, "\n\n3 plug-ins checked: 2 passed, 1 failed\n")) << folder.out;
+}
+
+TEST_F(Plughost, VersionIsTheProjects) {
+  const char* version = std::getenv("MORLUNE_VERSION");
+  ASSERT_NE(version, nullptr) << "MORLUNE_VERSION is not set";
+  const ProgramRun run = Run("--version");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.out, std::string("plughost ") + version + "\n");
+}
+
 TEST_F(Plughost, HelpDocumentsEveryCommand) {
   const ProgramRun run = Run("--help");
   EXPECT_EQ(run.exitCode, 0u);
   for (const char* word :
-       {"info", "press", "keymap", "about", "check", "--target", "--target-class", "--timeout",
-        "KEY[:STATE]", "standard input", "Exit status"}) {
+       {"info",           "press",      "keymap", "about",     "check",     "--target",
+        "--target-class", "--timeout",  "--list", "--include", "--exclude", "--warnings-as-errors",
+        "--json",         "--junit",    "--seed", "--events",  "--version", "KEY[:STATE]",
+        "standard input", "Exit status"}) {
     EXPECT_TRUE(Contains(run.out, word)) << word;
   }
 }
 
-// The README's key map is what the DLL really does.
-TEST_F(Plughost, KeymapMatchesTheReadme) {
+// The lines of the README between <!-- NAME begin --> and <!-- NAME end -->.
+std::string ReadmeBlock(const std::string& name) {
   const char* readmePath = std::getenv("MORLUNE_README");
-  ASSERT_NE(readmePath, nullptr) << "MORLUNE_README is not set";
+  if (readmePath == nullptr) return "MORLUNE_README is not set";
   std::ifstream readme(std::string(readmePath[0] == '/' ? "Z:" : "") + readmePath);
-  ASSERT_TRUE(readme) << "cannot read " << readmePath;
-  std::string documented;
+  std::string block;
   bool inside = false;
   for (std::string line; std::getline(readme, line);) {
-    if (line == "<!-- keymap end -->") inside = false;
-    if (inside) documented += line + "\n";
-    if (line == "<!-- keymap begin -->") inside = true;
+    if (line == "<!-- " + name + " end -->") inside = false;
+    if (inside) block += line + "\n";
+    if (line == "<!-- " + name + " begin -->") inside = true;
   }
-  ASSERT_FALSE(documented.empty()) << "no key map between the keymap markers in the README";
+  return block;
+}
 
+// The README's key map is what the DLL really does.
+TEST_F(Plughost, KeymapMatchesTheReadme) {
+  const std::string documented = ReadmeBlock("keymap");
+  ASSERT_FALSE(documented.empty()) << "no key map between the keymap markers in the README";
   const ProgramRun run = Run("keymap Morlune.dll");
   EXPECT_EQ(run.exitCode, 0u) << run.err;
   EXPECT_EQ(run.out, documented);
+}
+
+// The README's table of checks is check's own list.
+TEST_F(Plughost, ChecksMatchTheReadme) {
+  std::istringstream documented(ReadmeBlock("checks"));
+  std::string listed;
+  for (std::string row; std::getline(documented, row);) {
+    // | `name` | description |
+    const std::size_t nameEnd = row.find("` | ");
+    if (row.rfind("| `", 0) != 0 || nameEnd == std::string::npos) continue;
+    char name[32];
+    std::snprintf(name, sizeof name, "%-24s", row.substr(3, nameEnd - 3).c_str());
+    listed += name + row.substr(nameEnd + 4, row.size() - nameEnd - 6) + "\n";
+  }
+  ASSERT_FALSE(listed.empty()) << "no table between the checks markers in the README";
+  const ProgramRun run = Run("check --list");
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(run.out, listed);
 }
 
 }  // namespace

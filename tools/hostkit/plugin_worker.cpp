@@ -79,11 +79,27 @@ bool Written(const std::uint32_t (&buffer)[worker::ScratchBufferWords]) {
   return std::ranges::any_of(buffer, [](std::uint32_t word) { return word != 0; });
 }
 
-void RunCalls(const PluginExports& exports) {
+void Load(std::optional<PluginLibrary>& plugin) {
+  std::string error;
+  plugin.reset();
+  UnderLoader(worker::Loading, [&] { plugin = PluginLibrary::Load(channel->path, error); });
+  channel->loaded = plugin.has_value();
+  std::snprintf(channel->error, sizeof channel->error, "%s", error.c_str());
+}
+
+void RunCalls(std::optional<PluginLibrary>& plugin) {
   channel->callsDone = 0;
   channel->scratchWritten = FALSE;
   for (std::uint32_t i = 0; i < channel->callCount; ++i) {
     worker::Call call = channel->calls[i];
+    if (call.function == worker::ReloadFunction) {
+      if (plugin) UnderLoader(worker::Unloading, [&] { plugin.reset(); });
+      Load(plugin);
+      if (!plugin) return;
+      channel->callsDone = i + 1;
+      continue;
+    }
+    const PluginExports& exports = plugin->exports();
     bool scratch = false;
     for (std::uint32_t a = 0; a < call.count && a < worker::MaxArguments; ++a) {
       if (!worker::IsScratchBufferArgument(call.arguments[a])) continue;
@@ -165,19 +181,14 @@ int RunPluginWorker(const std::vector<std::string>& handles) {
     // The supervisor gone, the worker goes too.
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
     switch (channel->command) {
-      case worker::Command::Load: {
-        std::string error;
-        plugin.reset();
-        UnderLoader(worker::Loading, [&] { plugin = PluginLibrary::Load(channel->path, error); });
-        channel->loaded = plugin.has_value();
-        std::snprintf(channel->error, sizeof channel->error, "%s", error.c_str());
+      case worker::Command::Load:
+        Load(plugin);
         break;
-      }
       case worker::Command::Unload:
         if (plugin) UnderLoader(worker::Unloading, [&] { plugin.reset(); });
         break;
       case worker::Command::Calls:
-        if (plugin) RunCalls(plugin->exports());
+        if (plugin) RunCalls(plugin);
         break;
       case worker::Command::Sample:
         Sample();

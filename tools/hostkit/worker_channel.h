@@ -40,8 +40,12 @@ inline constexpr std::uint32_t Breach = 2;   // one that breaks the calling conv
 // What the worker's calling thread is doing.
 enum Activity : LONG { Idle, Loading, Unloading, Calling };
 
+// A call of this "function" unloads the plug-in and loads it afresh: a run of calls can play
+// many series, each from a fresh load, in one request. The run ends where a load fails.
+inline constexpr std::uint32_t ReloadFunction = 0xFFFFFFFF;
+
 struct Call {
-  std::uint32_t function;  // an index into PluginExportNames
+  std::uint32_t function;  // an index into PluginExportNames, or ReloadFunction
   std::uint32_t count;
   std::uint32_t arguments[MaxArguments];
 };

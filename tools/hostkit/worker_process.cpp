@@ -1,5 +1,6 @@
 #include "tools/hostkit/worker_process.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -133,6 +134,7 @@ std::optional<worker::Call> WorkerProcess::CallOf(LONG serial) const {
 std::string WorkerProcess::DescribeSerial(LONG serial) const {
   const auto call = CallOf(serial);
   if (!call) return {};
+  if (call->function == worker::ReloadFunction) return "reloading " + FileName(path_);
   return FormatCall(PluginExportNames[call->function], call->arguments, call->count);
 }
 
@@ -235,12 +237,12 @@ void WorkerProcess::Unload() {
 std::vector<GuardedResult> WorkerProcess::Calls(const std::vector<worker::Call>& calls,
                                                 std::uint32_t stopAt) {
   std::vector<GuardedResult> results;
+  // Serials run on across the requests, so any call of `calls` can be named by its own.
+  lastCalls_ = calls;
+  lastFirstSerial_ = nextSerial_;
   for (std::size_t begin = 0; begin < calls.size(); begin += worker::MaxCalls) {
     const std::size_t count = std::min<std::size_t>(worker::MaxCalls, calls.size() - begin);
-    lastCalls_.assign(calls.begin() + static_cast<std::ptrdiff_t>(begin),
-                      calls.begin() + static_cast<std::ptrdiff_t>(begin + count));
-    lastFirstSerial_ = nextSerial_;
-    std::copy(lastCalls_.begin(), lastCalls_.end(), channel_->calls);
+    std::copy_n(calls.begin() + static_cast<std::ptrdiff_t>(begin), count, channel_->calls);
     channel_->callCount = static_cast<std::uint32_t>(count);
     channel_->firstSerial = nextSerial_;
     channel_->stopAt = stopAt;
@@ -248,9 +250,12 @@ std::vector<GuardedResult> WorkerProcess::Calls(const std::vector<worker::Call>&
     const std::uint32_t done = channel_->callsDone;
     nextSerial_ += static_cast<LONG>(done);
     for (std::uint32_t i = 0; i < done; ++i) {
+      const std::uint32_t function = calls[begin + i].function;
       const CallProbe& probe = channel_->probes[i];
       results.push_back(
-          {probe.result, CdeclBreach(PluginExportNames[calls[begin + i].function], probe)});
+          function == worker::ReloadFunction
+              ? GuardedResult{0, {}}
+              : GuardedResult{probe.result, CdeclBreach(PluginExportNames[function], probe)});
     }
     if (done < count) break;
   }

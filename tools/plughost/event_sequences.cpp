@@ -18,6 +18,9 @@ constexpr std::size_t LongestSeries = 12;
 constexpr std::uint32_t OtherEventOneIn = 4;
 // Series tried while shrinking, at most.
 constexpr int ShrinkAttempts = 300;
+// Played in one request: within the worker's limit of calls, each series and its reload.
+constexpr std::size_t PairsABatch = 256;
+constexpr std::size_t SeriesABatch = 64;
 
 // What went wrong in a series, and where: the same kind and detail is "the same failure".
 struct Problem {
@@ -30,68 +33,46 @@ struct Problem {
   }
 };
 
-// What each call of a series did.
-struct Played {
-  std::vector<GuardedResult> results;
-  std::vector<std::string> traces;  // the keys each call sent
-  std::optional<Problem> problem;
-};
-
 class Explorer {
  public:
-  explicit Explorer(CheckContext& context) : context_(context), plugin_(context.plugin()) {}
+  explicit Explorer(CheckContext& context) : plugin_(context.plugin()) {}
 
-  // Plays `series` from a fresh load (in the same worker: reloading is cheap, a process not).
-  Played Play(const std::vector<HandleKeyCall>& series) {
-    Played played;
-    try {
-      if (!reloaded_) {
-        context_.FreshLoad();
-        reloaded_ = true;
-      } else {
-        plugin_.Unload();
-        std::string error;
-        if (!plugin_.Load(error)) throw PluginLost(error, {});
-      }
-      played.results = plugin_.HandleKeys(series);
-      PluginSession::Injected injected;
-      plugin_.Collect(injected);
-      Judge(series, injected, played);
-    } catch (const PluginLost& lost) {
-      reloaded_ = false;
-      std::size_t at = series.size() - 1;
-      if (lost.call) {
-        at = static_cast<std::size_t>(std::find(series.begin(), series.end(), *lost.call) -
-                                      series.begin());
-        at = std::min(at, series.size() - 1);
-      }
-      const std::string account = lost.what();
-      // The call is named in the account; its kind is what counts as the same failure.
-      const std::string detail = account.substr(account.find(") ") + 1);
-      played.problem = Problem{Problem::Lost, detail, at, account};
+  // The problem of each series, played from fresh loads; twice each when `twice`, to compare
+  // the keys. As few requests as fit, since a request and its sync cost more than a reload.
+  std::vector<std::optional<Problem>> Play(const std::vector<std::vector<HandleKeyCall>>& series,
+                                           bool twice) {
+    std::vector<std::vector<HandleKeyCall>> runs;
+    for (const std::vector<HandleKeyCall>& calls : series) {
+      runs.push_back(calls);
+      if (twice) runs.push_back(calls);
     }
-    return played;
+    std::vector<PluginSession::Played> played;
+    try {
+      played = plugin_.PlayFromFreshLoads(runs);
+    } catch (const PluginLost& lost) {
+      // The worker is gone: the series one at a time, to find the one that lost it.
+      if (series.size() > 1) {
+        std::vector<std::optional<Problem>> problems;
+        for (const std::vector<HandleKeyCall>& calls : series) {
+          problems.push_back(Play({calls}, twice).front());
+        }
+        return problems;
+      }
+      return {LostIn(series.front(), lost)};
+    }
+    std::vector<std::optional<Problem>> problems;
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      const PluginSession::Played& first = played[twice ? 2 * i : i];
+      std::optional<Problem> problem = Judge(series[i], first);
+      if (!problem && twice) problem = Judge(series[i], played[2 * i + 1]);
+      if (!problem && twice) problem = Compare(series[i], first, played[2 * i + 1]);
+      problems.push_back(problem);
+    }
+    return problems;
   }
 
-  // The problem of `series`, played from fresh loads; twice when `twice`, to compare the keys.
   std::optional<Problem> Fails(const std::vector<HandleKeyCall>& series, bool twice) {
-    ++played_;
-    const Played first = Play(series);
-    if (first.problem || !twice) return first.problem;
-    const Played second = Play(series);
-    if (second.problem) return second.problem;
-    for (std::size_t i = 0; i < series.size(); ++i) {
-      if (first.results[i].value == second.results[i].value &&
-          first.traces[i] == second.traces[i]) {
-        continue;
-      }
-      return Problem{Problem::Differs, "", i,
-                     "give different keys from two fresh loads: " + Describe(series[i]) + " gave " +
-                         std::to_string(first.results[i].value) + " " + first.traces[i] +
-                         ", then " + std::to_string(second.results[i].value) + " " +
-                         second.traces[i]};
-    }
-    return std::nullopt;
+    return Play({series}, twice).front();
   }
 
   // The shortest series found that fails the same way as `series` does with `problem`.
@@ -129,46 +110,62 @@ class Explorer {
     return series;
   }
 
-  [[nodiscard]] int played() const { return played_; }
-
  private:
-  // The rules of the sweep, after every call: results 0 or 1, no breach, no key left down.
-  static void Judge(const std::vector<HandleKeyCall>& series,
-                    const PluginSession::Injected& injected, Played& played) {
-    played.traces.assign(series.size(), "");
-    std::vector<std::vector<keytrace::KeyEvent>> perCall(series.size());
-    for (std::size_t e = 0; e < injected.events.size(); ++e) {
-      const std::size_t index = injected.callIndex[e];
-      if (index < series.size()) perCall[index].push_back(injected.events[e]);
+  static Problem LostIn(const std::vector<HandleKeyCall>& series, const PluginLost& lost) {
+    std::size_t at = series.size() - 1;
+    if (lost.call) {
+      at = std::min<std::size_t>(
+          static_cast<std::size_t>(std::find(series.begin(), series.end(), *lost.call) -
+                                   series.begin()),
+          series.size() - 1);
     }
-    keytrace::HeldKeys held;
-    for (std::size_t i = 0; i < series.size() && i < played.results.size(); ++i) {
-      played.traces[i] = keytrace::FormatTrace(perCall[i]);
-      const GuardedResult& result = played.results[i];
-      if (!result.breach.empty()) {
-        played.problem = Problem{Problem::Breach, result.breach, i, result.breach};
-        return;
-      }
-      if (result.value > 1) {
-        played.problem = Problem{Problem::BadResult, "", i,
-                                 "make " + Describe(series[i]) + " return " +
-                                     std::to_string(static_cast<std::int32_t>(result.value)) +
-                                     ": the host expects 0 or 1"};
-        return;
-      }
-      held.Apply(perCall[i]);
-      if (const std::vector<std::uint8_t> down = held.Down(); !down.empty()) {
-        const std::string keys = keytrace::KeyList(down);
-        played.problem = Problem{Problem::LeftDown, keys, i, "leave " + keys + " down"};
-        return;
-      }
-    }
+    const std::string account = lost.what();
+    // The call is named in the account; what it did is what makes two failures the same.
+    const std::size_t named = account.find(") ");
+    const std::string detail = named == std::string::npos ? account : account.substr(named + 1);
+    return Problem{Problem::Lost, detail, at, account};
   }
 
-  CheckContext& context_;
+  // The rules of the sweep, after every call: results 0 or 1, no breach, no key left down.
+  static std::optional<Problem> Judge(const std::vector<HandleKeyCall>& series,
+                                      const PluginSession::Played& played) {
+    keytrace::HeldKeys held;
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      const GuardedResult& result = played.results[i];
+      if (!result.breach.empty()) return Problem{Problem::Breach, result.breach, i, result.breach};
+      if (result.value > 1) {
+        return Problem{Problem::BadResult, "", i,
+                       "make " + Describe(series[i]) + " return " +
+                           std::to_string(static_cast<std::int32_t>(result.value)) +
+                           ": the host expects 0 or 1"};
+      }
+      held.Apply(played.keys[i]);
+      if (const std::vector<std::uint8_t> down = held.Down(); !down.empty()) {
+        const std::string keys = keytrace::KeyList(down);
+        return Problem{Problem::LeftDown, keys, i, "leave " + keys + " down"};
+      }
+    }
+    return std::nullopt;
+  }
+
+  static std::optional<Problem> Compare(const std::vector<HandleKeyCall>& series,
+                                        const PluginSession::Played& first,
+                                        const PluginSession::Played& second) {
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      if (first.results[i].value == second.results[i].value && first.keys[i] == second.keys[i]) {
+        continue;
+      }
+      return Problem{Problem::Differs, "", i,
+                     "give different keys from two fresh loads: " + Describe(series[i]) + " gave " +
+                         std::to_string(first.results[i].value) + " " +
+                         keytrace::FormatTrace(first.keys[i]) + ", then " +
+                         std::to_string(second.results[i].value) + " " +
+                         keytrace::FormatTrace(second.keys[i])};
+    }
+    return std::nullopt;
+  }
+
   PluginSession& plugin_;
-  bool reloaded_ = false;
-  int played_ = 0;
 };
 
 // The events the plug-in acts on, as plain calls: low halves only, first argument 0.
@@ -239,38 +236,54 @@ void CheckEventSequences(CheckContext& context) {
     return true;
   };
 
+  std::vector<std::vector<HandleKeyCall>> pairs;
   for (const HandleKeyCall& a : events) {
-    for (const HandleKeyCall& b : events) {
-      const auto problem = explorer.Fails({a, b}, false);
-      if (problem && reported({a, b}, *problem, false)) return;
+    for (const HandleKeyCall& b : events) pairs.push_back({a, b});
+  }
+  // Plays one batch; true once a failure is reported.
+  const auto found = [&](const std::vector<std::vector<HandleKeyCall>>& batch, bool twice) {
+    const std::vector<std::optional<Problem>> problems = explorer.Play(batch, twice);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      if (problems[i] && reported(batch[i], *problems[i], twice)) return true;
+    }
+    return false;
+  };
+  for (std::size_t begin = 0; begin < pairs.size(); begin += PairsABatch) {
+    const std::size_t end = std::min(begin + PairsABatch, pairs.size());
+    if (found({pairs.begin() + static_cast<std::ptrdiff_t>(begin),
+               pairs.begin() + static_cast<std::ptrdiff_t>(end)},
+              false)) {
+      return;
     }
   }
-  const std::size_t pairs = events.size() * events.size();
 
   // Seeded, and drawn with nothing but the generator itself, so a seed gives the same series on
   // every machine.
   std::mt19937 random(seed);
   std::uint32_t played = 0;
-  int series = 0;
+  int seriesMade = 0;
   while (played < context.options().check.events) {
-    const std::size_t length = ShortestSeries + random() % (LongestSeries - ShortestSeries + 1);
-    std::vector<HandleKeyCall> calls;
-    for (std::size_t i = 0; i < length; ++i) {
-      if (random() % OtherEventOneIn != 0) {
-        calls.push_back(events[random() % events.size()]);
-      } else {
-        // Any code in the states the host sends, now and then with an upper half.
-        const std::uint32_t upper = random() % 8 == 0 ? (random() & 0xFFFF0000) : 0;
-        calls.push_back({0, upper | (random() & 0xFFFF), 1 + random() % 2});
+    std::vector<std::vector<HandleKeyCall>> batch;
+    while (batch.size() < SeriesABatch && played < context.options().check.events) {
+      const std::size_t length = ShortestSeries + random() % (LongestSeries - ShortestSeries + 1);
+      std::vector<HandleKeyCall> calls;
+      for (std::size_t i = 0; i < length; ++i) {
+        if (random() % OtherEventOneIn != 0) {
+          calls.push_back(events[random() % events.size()]);
+        } else {
+          // Any code in the states the host sends, now and then with an upper half.
+          const std::uint32_t upper = random() % 8 == 0 ? (random() & 0xFFFF0000) : 0;
+          calls.push_back({0, upper | (random() & 0xFFFF), 1 + random() % 2});
+        }
       }
+      played += static_cast<std::uint32_t>(length);
+      ++seriesMade;
+      batch.push_back(std::move(calls));
     }
-    played += static_cast<std::uint32_t>(length);
-    ++series;
-    const auto problem = explorer.Fails(calls, true);
-    if (problem && reported(calls, *problem, true)) return;
+    if (found(batch, true)) return;
   }
-  context.Pass(std::to_string(pairs) + " pairs of the " + std::to_string(events.size()) +
-               " events it acts on, then " + std::to_string(series) + " random series of " +
+  context.Pass(std::to_string(pairs.size()) + " pairs of the " + std::to_string(events.size()) +
+               " events it acts on, then " + std::to_string(seriesMade) + " random series of " +
                std::to_string(played) +
                " events, each from a fresh load: results 0 or 1, no key left down, the same keys "
                "from two loads; " +

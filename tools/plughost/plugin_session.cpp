@@ -169,6 +169,48 @@ std::vector<GuardedResult> PluginSession::HandleKeys(const std::vector<HandleKey
   }
 }
 
+std::vector<PluginSession::Played> PluginSession::PlayFromFreshLoads(
+    const std::vector<std::vector<HandleKeyCall>>& series) {
+  std::vector<hostkit::worker::Call> made;
+  std::vector<std::pair<std::size_t, std::size_t>> places;  // of each made call: series, call
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    made.push_back({hostkit::worker::ReloadFunction, 0, {}});
+    places.emplace_back(s, SIZE_MAX);
+    for (std::size_t c = 0; c < series[s].size(); ++c) {
+      const HandleKeyCall& call = series[s][c];
+      made.push_back(
+          ExportCall(hostkit::ExportIndex::HandleKey, {call.first, call.keyCode, call.keyState}));
+      places.emplace_back(s, c);
+    }
+  }
+  std::vector<GuardedResult> results;
+  try {
+    results = Worker().Calls(made);
+  } catch (const hostkit::WorkerLost& lost) {
+    Lost(lost);
+  }
+  Injected injected;
+  Collect(injected);
+  if (results.size() < made.size()) {
+    EndWorker();
+    throw PluginLost("reloading " + FileName(path_) + " failed", {});
+  }
+  std::vector<Played> played(series.size());
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    played[s].keys.resize(series[s].size());
+  }
+  for (std::size_t i = 0; i < made.size(); ++i) {
+    const auto [s, c] = places[i];
+    if (c != SIZE_MAX) played[s].results.push_back(results[i]);
+  }
+  for (std::size_t e = 0; e < injected.events.size(); ++e) {
+    const std::size_t index = injected.callIndex[e];
+    if (index >= places.size() || places[index].second == SIZE_MAX) continue;
+    played[places[index].first].keys[places[index].second].push_back(injected.events[e]);
+  }
+  return played;
+}
+
 void PluginSession::NoteLateKeys(const LateKeys& late) {
   if (firstLate_) return;
   firstLate_ = late;

@@ -82,6 +82,13 @@ class PluginSession {
   // HandleKey for each of `calls` in one go, up to the first that `stopAt` (StopAt bits) names.
   std::vector<GuardedResult> HandleKeys(const std::vector<HandleKeyCall>& calls,
                                         std::uint32_t stopAt = hostkit::worker::StopAt::Never);
+  // Each series played from a fresh load of the DLL in the running worker, all in one request,
+  // with the keys each call sent. Throws PluginLost, too, when a load fails.
+  struct Played {
+    std::vector<GuardedResult> results;                 // one per call
+    std::vector<std::vector<keytrace::KeyEvent>> keys;  // one per call
+  };
+  std::vector<Played> PlayFromFreshLoads(const std::vector<std::vector<HandleKeyCall>>& series);
   // An exception raised while the plug-in was last loaded or unloaded; empty when none was.
   [[nodiscard]] std::string LoaderException() const;
   hostkit::ResourceSample SampleResources();
