@@ -48,7 +48,7 @@ std::vector<std::string> DllsIn(const std::string& folder) {
   std::sort(names.begin(), names.end());
   std::vector<std::string> paths;
   paths.reserve(names.size());
-  for (const std::string& name : names) paths.push_back(folder + "\\" + name);
+  for (const std::string& name : names) paths.push_back(folder + '\\' += name);
   return paths;
 }
 

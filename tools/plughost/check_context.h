@@ -43,6 +43,8 @@ class CheckContext {
   void SetHandledWithTarget(std::vector<HandleKeyCall> handled) { handled_ = std::move(handled); }
   // Calls that crashed, hung or ended a worker: reported once, by the check that made them.
   std::vector<HandleKeyCall> lostIn;
+  // Calls seen to send keys after they returned.
+  std::vector<HandleKeyCall> lateSenders;
 
   [[nodiscard]] hostkit::StandInWindow Target() const {
     return hostkit::StandInWindow(hostkit::StandInTitle, session_.targetClass.c_str());

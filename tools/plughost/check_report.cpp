@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <utility>
+#include <vector>
 
 namespace plughost {
 namespace {
@@ -62,6 +64,24 @@ std::string Seconds(double milliseconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", milliseconds / 1000.0);
   return text;
+}
+
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+// `<name a="v" ...>`, every value escaped.
+std::string Open(const std::string& name, const Attributes& attributes) {
+  std::string tag = "<" + name;
+  for (const auto& [attribute, value] : attributes) {
+    tag += " " + attribute + "=\"" + EscapeXml(value) + "\"";
+  }
+  return tag + ">";
+}
+
+// `<name a="v" .../>`.
+std::string Empty(const std::string& name, const Attributes& attributes) {
+  std::string tag = Open(name, attributes);
+  tag.insert(tag.size() - 1, "/");
+  return tag;
 }
 
 std::string Evidence(const CheckRecord& check) {
@@ -183,53 +203,61 @@ std::string JsonReport(const RunInfo& run, const std::vector<PluginReport>& repo
 }
 
 std::string JunitReport(const RunInfo& run, const std::vector<PluginReport>& reports) {
-  int tests = 0;
-  int failures = 0;
-  int skipped = 0;
-  double milliseconds = 0;
+  struct Totals {
+    int tests = 0, failures = 0, skipped = 0;
+    double milliseconds = 0;
+    [[nodiscard]] Attributes Of(const std::string& name) const {
+      return {{"name", name},
+              {"tests", std::to_string(tests)},
+              {"failures", std::to_string(failures)},
+              {"errors", "0"},
+              {"skipped", std::to_string(skipped)},
+              {"time", Seconds(milliseconds)}};
+    }
+  };
+  Totals all;
   std::string suites;
   for (const PluginReport& report : reports) {
-    int suiteFailures = 0;
-    int suiteSkipped = 0;
-    double suiteMs = 0;
+    Totals suite;
     std::string cases;
     for (const CheckRecord& check : report.checks) {
       const Verdict verdict = check.verdict();
       const bool failure =
           verdict == Verdict::Fail || (run.warningsAsErrors && verdict == Verdict::Warn);
-      const std::string first = EscapeXml(check.findings.front().evidence);
-      cases += "    <testcase classname=\"" + EscapeXml(report.name) + "\" name=\"" +
-               EscapeXml(check.name) + "\" time=\"" + Seconds(check.durationMs) + "\">\n";
+      const std::string& first = check.findings.front().evidence;
+      cases += "    " +
+               Open("testcase", {{"classname", report.name},
+                                 {"name", check.name},
+                                 {"time", Seconds(check.durationMs)}}) +
+               "\n";
       if (failure) {
-        cases += "      <failure message=\"" + first + "\" type=\"" + VerdictWord(verdict) + "\">" +
+        cases += "      " + Open("failure", {{"message", first}, {"type", VerdictWord(verdict)}}) +
                  EscapeXml(Evidence(check)) + "</failure>\n";
       } else if (verdict == Verdict::Skip) {
-        cases += "      <skipped message=\"" + first + "\"/>\n";
+        cases += "      " + Empty("skipped", {{"message", first}}) + "\n";
       }
       cases += "      <system-out>" + EscapeXml(Evidence(check)) + "</system-out>\n";
       cases += "    </testcase>\n";
-      suiteFailures += failure ? 1 : 0;
-      suiteSkipped += verdict == Verdict::Skip ? 1 : 0;
-      suiteMs += check.durationMs;
+      ++suite.tests;
+      suite.failures += failure ? 1 : 0;
+      suite.skipped += verdict == Verdict::Skip ? 1 : 0;
+      suite.milliseconds += check.durationMs;
     }
-    suites += "  <testsuite name=\"" + EscapeXml(report.name) + "\" tests=\"" +
-              std::to_string(report.checks.size()) + "\" failures=\"" +
-              std::to_string(suiteFailures) + "\" errors=\"0\" skipped=\"" +
-              std::to_string(suiteSkipped) + "\" time=\"" + Seconds(suiteMs) + "\">\n" +
-              "    <properties>\n      <property name=\"path\" value=\"" + EscapeXml(report.path) +
-              "\"/>\n      <property name=\"sha256\" value=\"" + report.sha256 +
-              "\"/>\n      <property name=\"seed\" value=\"" + std::to_string(run.seed) +
-              "\"/>\n    </properties>\n" + cases + "  </testsuite>\n";
-    tests += static_cast<int>(report.checks.size());
-    failures += suiteFailures;
-    skipped += suiteSkipped;
-    milliseconds += suiteMs;
+    suites += "  " + Open("testsuite", suite.Of(report.name)) + "\n    <properties>\n";
+    for (const auto& [name, value] : Attributes{{"path", report.path},
+                                                {"sha256", report.sha256},
+                                                {"seed", std::to_string(run.seed)}}) {
+      suites += "      " + Empty("property", {{"name", name}, {"value", value}}) + "\n";
+    }
+    suites += "    </properties>\n" + cases + "  </testsuite>\n";
+    all.tests += suite.tests;
+    all.failures += suite.failures;
+    all.skipped += suite.skipped;
+    all.milliseconds += suite.milliseconds;
   }
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"plughost check\" "
-         "tests=\"" +
-         std::to_string(tests) + "\" failures=\"" + std::to_string(failures) +
-         "\" errors=\"0\" skipped=\"" + std::to_string(skipped) + "\" time=\"" +
-         Seconds(milliseconds) + "\">\n" + suites + "</testsuites>\n";
+  return R"(<?xml version="1.0" encoding="UTF-8"?>)"
+         "\n" +
+         Open("testsuites", all.Of("plughost check")) + "\n" + suites + "</testsuites>\n";
 }
 
 std::string ListText(const std::vector<CheckListing>& checks) {

@@ -133,6 +133,7 @@ class Runner {
       const DWORD wait =
           std::min<DWORD>(late->arrivedAt - suspect.at + LateMarginMs, LateWaitLimitMs);
       if (const auto found = SendsLate(suspect.call, wait)) {
+        context_.lateSenders.push_back(suspect.call);
         context_.Report(LateVerdict(found->events),
                         keytrace::FormatTrace(found->events) + " came " +
                             std::to_string(found->msAfterReturn) + " ms after " +

@@ -17,7 +17,9 @@ constexpr std::size_t LongestSeries = 12;
 // One event in this many of a random series is one the plug-in does not act on.
 constexpr std::uint32_t OtherEventOneIn = 4;
 // Series tried while shrinking, at most.
-constexpr int ShrinkAttempts = 300;
+constexpr int ShrinkAttempts = 120;
+// Failures that did not come again when replayed, before the exploration gives up.
+constexpr int UnconfirmedLimit = 3;
 // Played in one request: within the worker's limit of calls, each series and its reload.
 constexpr std::size_t PairsABatch = 256;
 constexpr std::size_t SeriesABatch = 64;
@@ -53,6 +55,7 @@ class Explorer {
       // The worker is gone: the series one at a time, to find the one that lost it.
       if (series.size() > 1) {
         std::vector<std::optional<Problem>> problems;
+        problems.reserve(series.size());
         for (const std::vector<HandleKeyCall>& calls : series) {
           problems.push_back(Play({calls}, twice).front());
         }
@@ -212,7 +215,14 @@ std::string DescribeSeries(const std::vector<HandleKeyCall>& series) {
 }
 
 void CheckEventSequences(CheckContext& context) {
-  const std::vector<HandleKeyCall> events = ActedOn(context.HandledWithTarget());
+  // Calls known to send keys late are left out: their keys land in whichever call runs then.
+  std::vector<HandleKeyCall> events = ActedOn(context.HandledWithTarget());
+  const std::vector<HandleKeyCall> late = ActedOn(context.lateSenders);
+  std::erase_if(events, [&](const HandleKeyCall& event) {
+    return std::find(late.begin(), late.end(), event) != late.end();
+  });
+  const std::string leftOut =
+      late.empty() ? "" : " (" + DescribeSeries(late) + " left out: keys sent late)";
   const std::uint32_t seed = context.seed();
   const std::string seedText = "seed " + std::to_string(seed);
   if (events.empty()) {
@@ -223,11 +233,25 @@ void CheckEventSequences(CheckContext& context) {
   Explorer explorer(context);
   // Shrinks a failing series and reports it, once it fails the same way again after a quiet
   // pause: keys another thread of the plug-in sent late may have landed in the first run.
+  int unconfirmed = 0;
   const auto reported = [&](std::vector<HandleKeyCall> series, Problem problem, bool twice) {
+    const auto confirmed = [&](const std::vector<HandleKeyCall>& calls) {
+      Settle(context.plugin());
+      const auto again = explorer.Fails(calls, twice);
+      return again && again->Same(problem);
+    };
+    if (!confirmed(series)) {
+      // Too many that do not come again, and the keys of this plug-in cannot be compared call
+      // by call: said once, and the exploration ends.
+      if (++unconfirmed < UnconfirmedLimit) return false;
+      context.Warn(std::to_string(unconfirmed) +
+                   " series failed once and not again when replayed (keys sent late, from "
+                   "another thread, land in later calls): exploration stopped; " +
+                   seedText);
+      return true;
+    }
     series = explorer.Shrink(std::move(series), problem, twice);
-    Settle(context.plugin());
-    const auto again = explorer.Fails(series, twice);
-    if (!again || !again->Same(problem)) return false;
+    if (!confirmed(series)) return false;
     const Verdict verdict = problem.kind == Problem::Differs ? Verdict::Warn : Verdict::Fail;
     const std::string what = problem.kind == Problem::Lost || problem.kind == Problem::Breach
                                  ? ": " + problem.text
@@ -283,8 +307,8 @@ void CheckEventSequences(CheckContext& context) {
     if (found(batch, true)) return;
   }
   context.Pass(std::to_string(pairs.size()) + " pairs of the " + std::to_string(events.size()) +
-               " events it acts on, then " + std::to_string(seriesMade) + " random series of " +
-               std::to_string(played) +
+               " events it acts on" + leftOut + ", then " + std::to_string(seriesMade) +
+               " random series of " + std::to_string(played) +
                " events, each from a fresh load: results 0 or 1, no key left down, the same keys "
                "from two loads; " +
                seedText);

@@ -143,14 +143,14 @@ int main(int argc, char** argv) {
       try {
         const std::regex compiled(pattern);
       } catch (const std::regex_error&) {
-        return Usage("bad regular expression '" + pattern + "' for " + argument);
+        return Usage("bad regular expression '" + pattern + "' for " += argument);
       }
       (argument == "--include" ? check.include : check.exclude) = pattern;
     } else if (argument == "--seed" || argument == "--events") {
       const std::string& text = arguments[++i];
       const auto number = ParseCount(text);
       if (!number || (argument == "--events" && *number == 0)) {
-        return Usage("bad number '" + text + "' for " + argument);
+        return Usage("bad number '" + text + "' for " += argument);
       }
       if (argument == "--seed") {
         check.seed = *number;
