@@ -166,6 +166,15 @@ void ExpectNoCrashReport(const ProgramRun& run, const std::string& what) {
   }
 }
 
+// How the sample plug-ins' write to address 8 is reported. Wine's 32-bit loader run by qemu-user
+// (MORLUNE_WINE_VIA, from the Wine fixture) turns that fault into an illegal instruction, at the
+// same place, with no address written to.
+std::string WriteToAddress8() {
+  const char* via = std::getenv("MORLUNE_WINE_VIA");
+  return via != nullptr && std::string(via) == "qemu" ? "illegal instruction"
+                                                      : "access violation writing 0x00000008";
+}
+
 // A session goes on as far as the plug-in lets it: the events before a fault or a hang are
 // played and shown, and so is every broken part of the contract.
 TEST_F(Plughost, PressSurvivesWhatAPluginDoesWrong) {
@@ -174,10 +183,11 @@ TEST_F(Plughost, PressSurvivesWhatAPluginDoesWrong) {
     const char* out;
     const char* err;
   };
+  const std::string crash =
+      "plughost: HandleKey(0, 7, 1) crashed: " + WriteToAddress8() + " at CrashPlugin.dll+0x";
   const Case cases[] = {
       {"press --target CrashPlugin.dll 1 30 7 1", "key 1 -> F5\nkey 30 -> Ctrl+PgUp\n",
-       "plughost: HandleKey(0, 7, 1) crashed: access violation writing 0x00000008 at "
-       "CrashPlugin.dll+0x"},
+       crash.c_str()},
       {"press --timeout 1 --target HangPlugin.dll 1 7 1", "key 1 -> F5\n",
        "plughost: HandleKey(0, 7, 1) did not return within 1 s\n"},
       {"press --target StdcallPlugin.dll 1 1", "key 1 -> F5\nkey 1 -> F5\n",
@@ -205,10 +215,11 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
     const char* dll;
     const char* failLine;
   };
+  const std::string crash =
+      "FAIL  HandleKey, target open  HandleKey(0, 7, 1) crashed: " + WriteToAddress8() +
+      " at CrashPlugin.dll+0x";
   const Case cases[] = {
-      {"CrashPlugin.dll",
-       "FAIL  HandleKey, target open  HandleKey(0, 7, 1) crashed: access violation writing "
-       "0x00000008 at CrashPlugin.dll+0x"},
+      {"CrashPlugin.dll", crash.c_str()},
       {"HangPlugin.dll",
        "FAIL  HandleKey, target open  HandleKey(0, 7, 1) did not return within 1 s\n"},
       {"StdcallPlugin.dll",
@@ -238,9 +249,8 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
     EXPECT_TRUE(Contains(run.out, std::string("\n") + c.dll + ": ")) << "no summary:\n" << run.out;
     ExpectNoCrashReport(run, arguments);
   }
-  EXPECT_TRUE(
-      Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
-               " crashed: access violation writing 0x00000008 at ConfigureCrashPlugin.dll+0x"));
+  EXPECT_TRUE(Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
+                       " crashed: " + WriteToAddress8() + " at ConfigureCrashPlugin.dll+0x"));
 }
 
 TEST_F(Plughost, CheckPassesACorrectPlugin) {
