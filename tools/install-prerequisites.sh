@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev libgtest-dev  # build, tests, lint
   g++-mingw-w64-i686 binutils-mingw-w64-i686                     # the DLL, with GCC
   clang-19 lld-19 llvm-19                                        # the DLL, with clang
-  wine wine32:i386 xvfb python3-pefile                           # running and checking it
+  wine wine32:i386 wine64 xvfb python3-pefile                    # running and checking it
   strip-nondeterminism                                           # the reproducible ZIP
   libbenchmark-dev valgrind                                      # benchmarks
 )

@@ -1,9 +1,17 @@
 # shellcheck shell=bash
-# Sourced by the Wine scripts: where the private prefix and the display record live.
-# $1 is the state folder inside the build tree.
+# Sourced by the Wine scripts: where the private prefix and the display record live, and the
+# prefix's architecture. $1 is the state folder inside the build tree; $2, given by start-wine.sh
+# alone, is win32 (the default) or win64, and is recorded there for the other scripts.
 state=$(realpath -m "${1:?state folder}")
 export WINEPREFIX="$state/prefix"
-export WINEARCH=win32
+if [ -n "${2:-}" ]; then
+  WINEARCH=$2
+elif [ -f "$state/winearch" ]; then
+  WINEARCH=$(cat "$state/winearch")
+else
+  WINEARCH=win32
+fi
+export WINEARCH
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
