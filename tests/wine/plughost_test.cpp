@@ -240,7 +240,10 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
       {"NotAPlugin.dll", "FAIL  file                    not a PE file"},
   };
   for (const Case& c : cases) {
-    const std::string arguments = std::string("check --timeout 1 ") + c.dll;
+    // A short limit only where a hang is the fault: elsewhere a slow machine, or Wine through
+    // qemu-user, must not turn a call that returns into a different FAIL.
+    const bool hangs = std::string(c.dll) == "HangPlugin.dll";
+    const std::string arguments = std::string("check ") + (hangs ? "--timeout 1 " : "") + c.dll;
     const ProgramRun run = Run(arguments);
     EXPECT_EQ(run.exitCode, 1u) << arguments << "\n" << run.out << run.err;
     EXPECT_TRUE(Contains(run.out, c.failLine))
@@ -249,7 +252,7 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
     EXPECT_TRUE(Contains(run.out, std::string("\n") + c.dll + ": ")) << "no summary:\n" << run.out;
     ExpectNoCrashReport(run, arguments);
   }
-  EXPECT_TRUE(Contains(Run("check --timeout 1 ConfigureCrashPlugin.dll").out,
+  EXPECT_TRUE(Contains(Run("check ConfigureCrashPlugin.dll").out,
                        " crashed: " + WriteToAddress8() + " at ConfigureCrashPlugin.dll+0x"));
 }
 
