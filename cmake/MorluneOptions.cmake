@@ -7,6 +7,10 @@ option(MORLUNE_RELEASE "This build makes the release" OFF)
 # CTest run too, under the same Wine, with NAME appended to their test names. Build it first.
 set(MORLUNE_SECOND_BUILD "" CACHE PATH "Build folder of another toolchain's win32 build")
 set(MORLUNE_SECOND_BUILD_NAME "" CACHE STRING "Suffix for its tests' names")
+# Most hosts run on 64-bit Windows, where a 32-bit program runs under WoW64: this build's smoke
+# test, end-to-end suite and conformance check of Morlune.dll run a second time in a 64-bit Wine
+# prefix (tests named ..._wow64).
+option(MORLUNE_WOW64_TESTS "Run the Windows tests in a 64-bit Wine prefix too" OFF)
 
 # Sanitizers for the native test build ("address,undefined"); empty elsewhere.
 set(MORLUNE_SANITIZERS "" CACHE STRING "Comma-separated -fsanitize= list for tests")

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages the build and the tests need, and makes sure this
 # machine can run 32-bit Wine. Does nothing when all is in place. Needs root (or sudo) only
-# when something is missing.
+# when something is missing. With MORLUNE_WINE_VIA=qemu (see test.sh) it installs qemu-user
+# even where the kernel runs i386 programs, and leaves registering it to tools/wine-via-qemu.sh.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev libgtest-dev  # build, tests, lint
   g++-mingw-w64-i686 binutils-mingw-w64-i686                     # the DLL, with GCC
   clang-19 lld-19 llvm-19                                        # the DLL, with clang
-  wine wine32:i386 xvfb python3-pefile                           # running and checking it
+  wine wine32:i386 wine64 xvfb python3-pefile                    # running and checking it
   strip-nondeterminism                                           # the reproducible ZIP
   libbenchmark-dev valgrind                                      # benchmarks
   nlohmann-json3-dev                                             # plughost check's JSON report
@@ -33,11 +34,19 @@ fi
 # Wine's 32-bit loader is an i386 Linux program. Some kernels (virtual machines without 32-bit
 # support) cannot run those; there qemu-user runs them, through binfmt_misc. Only qemu 8 or
 # later (bookworm-backports) is fast enough: older ones take a minute to start each process.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then exit 0; fi
+register=1
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  [ "${MORLUNE_WINE_VIA:-}" = qemu ] || exit 0
+  register=0
+fi
 
 backports=/etc/apt/sources.list.d/bookworm-backports.sources
 if ! dpkg-query -W -f='${Version}' qemu-user 2>/dev/null | grep -q '^1:[1-9][0-9]\|^1:[89]'; then
-  echo "This kernel cannot run i386 programs: installing qemu-user from bookworm-backports"
+  if [ "$register" -eq 1 ]; then
+    echo "This kernel cannot run i386 programs: installing qemu-user from bookworm-backports"
+  else
+    echo "MORLUNE_WINE_VIA=qemu: installing qemu-user from bookworm-backports"
+  fi
   if [ ! -f "$backports" ]; then
     "${sudo[@]}" tee "$backports" >/dev/null <<'SOURCES'
 Types: deb
@@ -51,6 +60,8 @@ SOURCES
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
     -t bookworm-backports qemu-user
 fi
+
+[ "$register" -eq 1 ] || exit 0
 
 # The registration lasts until the next boot, so it is checked every time.
 binfmt=/proc/sys/fs/binfmt_misc

@@ -1,8 +1,11 @@
 // Morlune.dll loaded by name into a real Win32 process: the exports resolve, the version block
 // reads back through the system's API, and HandleKey answers only while a window of Morlune's
-// class exists.
+// class exists. In a 64-bit Wine prefix the process runs under WoW64, as on 64-bit Windows.
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string_view>
 
 #include "tools/hostkit/plugin_library.h"
 #include "tools/hostkit/stand_in_window.h"
@@ -64,6 +67,22 @@ TEST_F(MorluneDll, HandlesKeysOnlyWhileMorluneWindowExists) {
     EXPECT_EQ(dll().HandleKey(0, 13, 1), 0);
   }
   EXPECT_EQ(dll().AreYouInFocus(), 0);
+}
+
+// The WoW64 runs would prove nothing if the prefix quietly were a 32-bit one. Wine hands its
+// WINEARCH, which made the prefix, to Windows programs.
+TEST(Process, RunsUnderWow64OnlyInA64BitPrefix) {
+  const char* winearch = std::getenv("WINEARCH");
+  if (winearch == nullptr) GTEST_SKIP() << "WINEARCH is not set: not run by the Wine fixture";
+  const std::string_view arch = winearch;
+  ASSERT_TRUE(arch == "win32" || arch == "win64") << "WINEARCH=" << arch;
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+  EXPECT_EQ(wow64 != FALSE, arch == "win64") << "WINEARCH=" << arch;
+  SYSTEM_INFO native{};
+  GetNativeSystemInfo(&native);
+  EXPECT_EQ(native.wProcessorArchitecture,
+            arch == "win64" ? PROCESSOR_ARCHITECTURE_AMD64 : PROCESSOR_ARCHITECTURE_INTEL);
 }
 
 }  // namespace

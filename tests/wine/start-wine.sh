@@ -1,12 +1,27 @@
 #!/usr/bin/env bash
 # Test fixture set-up: starts Xvfb on a free display and a persistent wineserver on a private
-# prefix (created on first use). Records the display and Xvfb's PID for run and stop.
+# prefix (created on first use). Records the display and Xvfb's PID for run and stop, and how
+# Wine's 32-bit loader runs here for the tests (run-under-wine.sh passes it on).
+#   start-wine.sh STATE [win32|win64]
+# win64 makes a 64-bit prefix, where 32-bit programs run under WoW64.
 set -euo pipefail
-source "$(dirname "$0")/wine-env.sh" "$1"
+source "$(dirname "$0")/wine-env.sh" "$1" "${2:-win32}"
+case "$WINEARCH" in
+  win32 | win64) ;;
+  *) echo "unknown prefix architecture '$WINEARCH'" >&2; exit 2 ;;
+esac
 mkdir -p "$state"
 
 # Anything left from an interrupted run goes first.
 "$(dirname "$0")/stop-wine.sh" "$state"
+echo "$WINEARCH" >"$state/winearch"
+via=$(wine_via)
+# A run asked for one path (MORLUNE_WINE_VIA, see test.sh) must not quietly test the other.
+if [ -n "${MORLUNE_WINE_VIA:-}" ] && [ "$MORLUNE_WINE_VIA" != "$via" ]; then
+  echo "MORLUNE_WINE_VIA=$MORLUNE_WINE_VIA, but i386 programs run $via here" >&2
+  exit 1
+fi
+echo "$via" >"$state/via"
 
 # Xvfb picks a free display itself and writes its number once it accepts connections, so two
 # fixtures started at once never share one.
@@ -38,4 +53,4 @@ setsid wineserver -p </dev/null >/dev/null 2>&1
 # Start Wine's background services now, detached: a test that started them would hand them its
 # output pipe, and CTest would wait for them to close it.
 setsid wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
-echo "Xvfb on :$display, Wine prefix $WINEPREFIX"
+echo "Xvfb on :$display, Wine prefix $WINEPREFIX ($WINEARCH), i386 programs: $via"
