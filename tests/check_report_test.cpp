@@ -105,6 +105,15 @@ TEST(CheckReport, JunitEscapesWhatItQuotes) {
       << xml;
   EXPECT_EQ(xml.find("<Key>"), std::string::npos) << xml;
 
+  // A window title in the system's ANSI code page ("\xC0 propos") is no UTF-8.
+  PluginReport ansi = Sample();
+  ansi.checks[3].findings[0].evidence = "showed #32770 \"\xC0 propos\"";
+  const std::string withAnsi = plughost::JunitReport(SampleRun(), {ansi});
+  EXPECT_NE(withAnsi.find("&quot;\xEF\xBF\xBD propos&quot;"), std::string::npos) << withAnsi;
+  EXPECT_EQ(nlohmann::json::parse(plughost::JsonReport(
+                SampleRun(), {ansi}))["plugins"][0]["checks"][3]["evidence"][0]["text"],
+            "showed #32770 \"\xEF\xBF\xBD propos\"");
+
   plughost::RunInfo strict = SampleRun();
   strict.warningsAsErrors = true;
   EXPECT_NE(plughost::JunitReport(strict, {Sample()}).find("failures=\"2\""), std::string::npos);

@@ -24,7 +24,7 @@ class CheckReports(unittest.TestCase):
     def setUpClass(cls):
         cls.junit_name = "check-report-test.xml"
         cls.result = plughost("check", "--json", "--junit", cls.junit_name, "--seed", "77",
-                           "--timeout", "2", *PLUGINS)
+                              "--events", "500", *PLUGINS)
         cls.listed = json.loads(plughost("check", "--list", "--json").stdout)
 
     def test_exit_status_and_nothing_but_json_on_standard_output(self):
@@ -36,7 +36,8 @@ class CheckReports(unittest.TestCase):
         self.assertEqual(report["formatVersion"], 1)
         self.assertEqual(report["plughostVersion"], VERSION)
         self.assertEqual(report["options"]["seed"], 77)
-        self.assertEqual(report["options"]["timeoutMs"], 2000)
+        self.assertEqual(report["options"]["timeoutMs"], 5000)
+        self.assertEqual(report["options"]["events"], 500)
         self.assertEqual(report["options"]["targetClass"], "ThunderRT6FormDC")
         self.assertIn("windowsVersion", report["system"])
         self.assertIsInstance(report["system"]["wow64"], bool)

@@ -321,7 +321,7 @@ TEST_F(Plughost, CheckFailsEachFaultyPluginOnItsFault) {
 // Keys a thread of the plug-in sends after the call returned are laid at the door of the call
 // that started it, and of no other.
 TEST_F(Plughost, CheckNamesTheCallThatSendsKeysLate) {
-  const ProgramRun run = Run("check LateKeyPlugin.dll");
+  const ProgramRun run = Run("check --seed 1 LateKeyPlugin.dll");
   EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
   const std::string line = "WARN  HandleKey, target open  F2↓ F2↑ came ";
   const std::size_t at = run.out.find(line);
@@ -337,7 +337,7 @@ TEST_F(Plughost, CheckNamesTheCallThatSendsKeysLate) {
 
 TEST_F(Plughost, CheckPassesACorrectPlugin) {
   for (const char* dll : {"Morlune.dll", "GoodPlugin.dll"}) {
-    const ProgramRun run = Run(std::string("check ") + dll);
+    const ProgramRun run = Run(std::string("check --seed 1 ") + dll);
     EXPECT_EQ(run.exitCode, 0u) << dll << "\n" << run.out << run.err;
     EXPECT_FALSE(Contains(run.out, "FAIL  ")) << run.out;
     EXPECT_FALSE(Contains(run.out, "WARN  ")) << run.out;

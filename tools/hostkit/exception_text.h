@@ -42,11 +42,6 @@ inline constexpr std::uint32_t MicrosoftCxxException = 0xE06D7363;
 // "access violation", "unhandled C++ exception"; "exception 0xE0434352" for a code without a name.
 std::string ExceptionName(std::uint32_t code);
 
-// True for the codes the system gives errors (severity bits 11): the ones a loader may swallow.
-inline constexpr bool IsErrorException(std::uint32_t code) {
-  return (code & 0xC0000000) == 0xC0000000;
-}
-
 struct ExceptionFacts {
   std::uint32_t code;
   std::uint32_t parameterCount;

@@ -36,20 +36,41 @@ void Record(const EXCEPTION_RECORD& record, worker::Fault& fault) {
 // As little as possible here: this may be the last of an overflowed stack.
 LONG WINAPI OnFault(EXCEPTION_POINTERS* pointers) {
   static LONG reported = 0;
-  if (InterlockedExchange(&reported, 1) == 0) {
-    Record(*pointers->ExceptionRecord, channel->fault);
-    InterlockedExchange(&channel->faulted, 1);
+  // A second thread that faults waits: the first is still writing the account of its fault.
+  if (InterlockedExchange(&reported, 1) != 0) {
+    for (;;) Sleep(INFINITE);
   }
+  Record(*pointers->ExceptionRecord, channel->fault);
+  InterlockedExchange(&channel->faulted, 1);
   // Not ExitProcess: it would run the plug-in's DllMain again.
   TerminateProcess(GetCurrentProcess(), FaultExit);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Sees an exception before the loader's own handler can swallow it.
+// The faults of the processor itself: a DllMain does not raise and handle these on purpose, as it
+// may a C++ exception or a software exception of its own.
+bool IsHardwareFault(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Sees a fault before the loader's own handler can swallow it.
 LONG WINAPI OnLoaderException(EXCEPTION_POINTERS* pointers) {
   const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-  const bool error = (record.ExceptionCode & 0xC0000000) == 0xC0000000;
-  if (error && !channel->loaderRaised && GetCurrentThreadId() == channel->callingThread) {
+  if (IsHardwareFault(record.ExceptionCode) && !channel->loaderRaised &&
+      GetCurrentThreadId() == channel->callingThread) {
     Record(record, channel->loaderException);
     channel->loaderRaised = TRUE;
   }
@@ -79,9 +100,13 @@ bool Written(const std::uint32_t (&buffer)[worker::ScratchBufferWords]) {
   return std::ranges::any_of(buffer, [](std::uint32_t word) { return word != 0; });
 }
 
+void Unload(std::optional<PluginLibrary>& plugin) {
+  if (plugin) UnderLoader(worker::Unloading, [&] { plugin.reset(); });
+}
+
 void Load(std::optional<PluginLibrary>& plugin) {
   std::string error;
-  plugin.reset();
+  Unload(plugin);
   UnderLoader(worker::Loading, [&] { plugin = PluginLibrary::Load(channel->path, error); });
   channel->loaded = plugin.has_value();
   std::snprintf(channel->error, sizeof channel->error, "%s", error.c_str());
@@ -93,12 +118,13 @@ void RunCalls(std::optional<PluginLibrary>& plugin) {
   for (std::uint32_t i = 0; i < channel->callCount; ++i) {
     worker::Call call = channel->calls[i];
     if (call.function == worker::ReloadFunction) {
-      if (plugin) UnderLoader(worker::Unloading, [&] { plugin.reset(); });
       Load(plugin);
       if (!plugin) return;
       channel->callsDone = i + 1;
       continue;
     }
+    // Nothing loaded to call: the run ends here, and the supervisor sees it cut short.
+    if (!plugin) return;
     const PluginExports& exports = plugin->exports();
     bool scratch = false;
     for (std::uint32_t a = 0; a < call.count && a < worker::MaxArguments; ++a) {
@@ -114,10 +140,12 @@ void RunCalls(std::optional<PluginLibrary>& plugin) {
     InterlockedExchange(&channel->clock.serialInCall, channel->firstSerial + static_cast<LONG>(i));
     InterlockedExchange(&channel->activity, worker::Calling);
     ProbeCdeclCall(exports.Address(call.function), call.arguments, call.count, &probe);
+    // What returned last is written before the call is over, so that a key coming in between
+    // is never put down to the call before.
+    channel->clock.lastReturnedAt = GetTickCount();
+    InterlockedExchange(&channel->clock.lastSerial, channel->firstSerial + static_cast<LONG>(i));
     InterlockedExchange(&channel->activity, worker::Idle);
     InterlockedExchange(&channel->clock.serialInCall, 0);
-    channel->clock.lastSerial = channel->firstSerial + static_cast<LONG>(i);
-    channel->clock.lastReturnedAt = GetTickCount();
     channel->callsDone = i + 1;
     if (scratch) {
       for (const auto& buffer : channel->scratch) {
@@ -155,6 +183,12 @@ void Sample() {
   }
 }
 
+DWORD WINAPI EndWithSupervisor(LPVOID supervisor) {
+  WaitForSingleObject(supervisor, INFINITE);
+  TerminateProcess(GetCurrentProcess(), 1);
+  return 0;
+}
+
 HANDLE HandleArgument(const std::string& text) {
   // NOLINTNEXTLINE(performance-no-int-to-ptr): inherited handles arrive as numbers.
   return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(std::strtoul(text.c_str(), nullptr, 10)));
@@ -174,6 +208,10 @@ int RunPluginWorker(const std::vector<std::string>& handles) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(&OnFault);
   channel->callingThread = GetCurrentThreadId();
+  // Not even a call that never returns keeps the worker alive once the supervisor is gone.
+  if (HANDLE watcher = CreateThread(nullptr, 0, &EndWithSupervisor, supervisor, 0, nullptr)) {
+    CloseHandle(watcher);
+  }
 
   std::optional<PluginLibrary> plugin;
   for (;;) {
@@ -185,17 +223,17 @@ int RunPluginWorker(const std::vector<std::string>& handles) {
         Load(plugin);
         break;
       case worker::Command::Unload:
-        if (plugin) UnderLoader(worker::Unloading, [&] { plugin.reset(); });
+        Unload(plugin);
         break;
       case worker::Command::Calls:
-        if (plugin) RunCalls(plugin);
+        RunCalls(plugin);
         break;
       case worker::Command::Sample:
         Sample();
         break;
       case worker::Command::Quit:
       case worker::Command::None:
-        if (plugin) UnderLoader(worker::Unloading, [&] { plugin.reset(); });
+        Unload(plugin);
         SetEvent(reply);
         return 0;
     }

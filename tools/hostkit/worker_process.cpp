@@ -106,17 +106,19 @@ void WorkerProcess::DrainOutput() {
   while (PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
     DWORD got = 0;
     if (!ReadFile(output_, buffer, sizeof buffer, &got, nullptr) || got == 0) return;
-    if (outputText_.size() < OutputKept) outputText_.append(buffer, got);
+    // The end is kept: a runtime's report of how the process ends comes last.
+    outputText_.append(buffer, got);
+    if (outputText_.size() > OutputKept) outputText_.erase(0, outputText_.size() - OutputKept);
   }
 }
 
-void WorkerProcess::Lose(const std::string& account, std::optional<worker::Call> call) {
+void WorkerProcess::Lose(const std::string& account, LONG serial) {
   if (alive_) {
     TerminateProcess(process_, 1);
     WaitForSingleObject(process_, INFINITE);
     alive_ = false;
   }
-  throw WorkerLost(account, call);
+  throw WorkerLost(account, CallOf(serial), IndexOf(serial));
 }
 
 std::optional<std::size_t> WorkerProcess::IndexOf(LONG serial) const {
@@ -205,7 +207,7 @@ void WorkerProcess::Exchange(worker::Command command) {
       const LONG serial = channel_->faulted != 0                  ? channel_->fault.serial
                           : channel_->activity == worker::Calling ? channel_->clock.serialInCall
                                                                   : 0;
-      throw WorkerLost(EndAccount(), CallOf(serial));
+      throw WorkerLost(EndAccount(), CallOf(serial), IndexOf(serial));
     }
     if (timeoutMs_ == NoLimit) continue;
     // Read twice around the clock: the same activity and call both times, or it moved on.
@@ -217,7 +219,7 @@ void WorkerProcess::Exchange(worker::Command command) {
     if (channel_->activity == activity && channel_->clock.serialInCall == serial &&
         channel_->startedAt == startedAt) {
       Lose(call + " did not return within " + SecondsText(timeoutMs_),
-           activity == worker::Calling ? CallOf(serial) : std::nullopt);
+           activity == worker::Calling ? serial : 0);
     }
   }
 }
@@ -246,9 +248,12 @@ std::vector<GuardedResult> WorkerProcess::Calls(const std::vector<worker::Call>&
     channel_->callCount = static_cast<std::uint32_t>(count);
     channel_->firstSerial = nextSerial_;
     channel_->stopAt = stopAt;
+    channel_->callsDone = 0;
+    // Taken whether or not the worker survives them: no serial is given out twice.
+    nextSerial_ += static_cast<LONG>(count);
     Exchange(worker::Command::Calls);
     const std::uint32_t done = channel_->callsDone;
-    nextSerial_ += static_cast<LONG>(done);
+    nextSerial_ -= static_cast<LONG>(count - done);
     for (std::uint32_t i = 0; i < done; ++i) {
       const std::uint32_t function = calls[begin + i].function;
       const CallProbe& probe = channel_->probes[i];

@@ -23,9 +23,11 @@ namespace hostkit {
 // progress ("HandleKey(0, 5, 1) ended the process (exit code 3)"). The worker is gone.
 class WorkerLost : public std::runtime_error {
  public:
-  explicit WorkerLost(const std::string& account, std::optional<worker::Call> call = std::nullopt)
-      : std::runtime_error(account), call(call) {}
+  explicit WorkerLost(const std::string& account, std::optional<worker::Call> call = std::nullopt,
+                      std::optional<std::size_t> index = std::nullopt)
+      : std::runtime_error(account), call(call), index(index) {}
   std::optional<worker::Call> call;  // the export call in progress, if it was one
+  std::optional<std::size_t> index;  // and its place among the calls of the request
 };
 
 struct ResourceSample {
@@ -73,8 +75,7 @@ class WorkerProcess {
 
  private:
   void Exchange(worker::Command command);
-  [[noreturn]] void Lose(const std::string& account,
-                         std::optional<worker::Call> call = std::nullopt);
+  [[noreturn]] void Lose(const std::string& account, LONG serial = 0);
   [[nodiscard]] std::string InProgress() const;
   std::string EndAccount();
   void DrainOutput();

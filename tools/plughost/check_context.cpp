@@ -38,8 +38,13 @@ void CheckContext::FreshLoad() {
 
 const std::vector<HandleKeyCall>& CheckContext::HandledWithTarget() {
   if (!handled_) {
-    // Quietly: its findings belong to the check of its own.
-    const std::vector<Finding> kept = TakeFindings();
+    // Quietly: its findings belong to the check of its own. Those of the check that asked are
+    // kept, whatever happens to the sweep.
+    struct Keep {
+      CheckContext& context;
+      std::vector<Finding> kept;
+      ~Keep() { context.findings_ = std::move(kept); }
+    } keep{*this, TakeFindings()};
     FreshLoad();
     const hostkit::StandInWindow target = Target();
     std::vector<HandleKeyCall> calls = SweepCalls();
@@ -47,7 +52,6 @@ const std::vector<HandleKeyCall>& CheckContext::HandledWithTarget() {
       return std::find(lostIn.begin(), lostIn.end(), call) != lostIn.end();
     });
     handled_ = SweepHandleKey(*this, calls);
-    findings_ = kept;
   }
   return *handled_;
 }

@@ -32,7 +32,41 @@ std::string Lower(const char* word) {
   return text;
 }
 
-std::string EscapeXml(const std::string& text) {
+// The length of the well-formed UTF-8 sequence at `at`, or 0.
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  const std::size_t length = lead < 0x80                   ? 1
+                             : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                           : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// Text from a plug-in or the system (an ANSI window title, say) may be no UTF-8: each byte that
+// is not part of a well-formed sequence becomes U+FFFD, so that the reports stay readable.
+std::string ValidUtf8(const std::string& text) {
+  std::string valid;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      valid += "\xEF\xBF\xBD";
+      ++at;
+    } else {
+      valid.append(text, at, length);
+      at += length;
+    }
+  }
+  return valid;
+}
+
+std::string EscapeXml(const std::string& raw) {
+  const std::string text = ValidUtf8(raw);
   std::string escaped;
   for (const char c : text) {
     switch (c) {
@@ -199,7 +233,7 @@ std::string JsonReport(const RunInfo& run, const std::vector<PluginReport>& repo
   document["summary"] = {{"plugins", reports.size()},
                          {"passed", static_cast<int>(reports.size()) - failed},
                          {"failed", failed}};
-  return document.dump(2) + "\n";
+  return document.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string JunitReport(const RunInfo& run, const std::vector<PluginReport>& reports) {
@@ -275,7 +309,7 @@ std::string ListJson(const std::vector<CheckListing>& checks) {
   for (const CheckListing& check : checks) {
     list.push_back({{"name", check.name}, {"description", check.description}});
   }
-  return list.dump(2) + "\n";
+  return list.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace plughost

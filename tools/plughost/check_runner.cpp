@@ -166,11 +166,14 @@ class Runner {
     plugin.Collect(injected);
     std::optional<PluginSession::LateKeys> found;
     DWORD lastNews = GetTickCount();
-    for (;;) {
-      const DWORD now = GetTickCount();
-      if (found ? now - lastNews >= LateQuietMs : now - lastNews >= waitMs) break;
-      Sleep(LatePollMs);
-      plugin.Collect(injected);
+    // What the first sync already took in counts too: on a slow machine it may take that long.
+    for (bool first = true;; first = false) {
+      if (!first) {
+        const DWORD now = GetTickCount();
+        if (found ? now - lastNews >= LateQuietMs : now - lastNews >= waitMs) break;
+        Sleep(LatePollMs);
+        plugin.Collect(injected);
+      }
       if (injected.late.events.empty()) continue;
       lastNews = GetTickCount();
       if (!found) {

@@ -20,7 +20,7 @@ constexpr std::uint32_t OtherEventOneIn = 4;
 constexpr int ShrinkAttempts = 120;
 // Failures that did not come again when replayed, before the exploration gives up.
 constexpr int UnconfirmedLimit = 3;
-// Played in one request: within the worker's limit of calls, each series and its reload.
+// Series played in one request, each with the reload before it.
 constexpr std::size_t PairsABatch = 256;
 constexpr std::size_t SeriesABatch = 64;
 
@@ -115,13 +115,9 @@ class Explorer {
 
  private:
   static Problem LostIn(const std::vector<HandleKeyCall>& series, const PluginLost& lost) {
-    std::size_t at = series.size() - 1;
-    if (lost.call) {
-      at = std::min<std::size_t>(
-          static_cast<std::size_t>(std::find(series.begin(), series.end(), *lost.call) -
-                                   series.begin()),
-          series.size() - 1);
-    }
+    // Lost in a reload, the whole series stands.
+    const std::size_t at =
+        lost.index && *lost.index < series.size() ? *lost.index : series.size() - 1;
     const std::string account = lost.what();
     // The call is named in the account; what it did is what makes two failures the same.
     const std::size_t named = account.find(") ");

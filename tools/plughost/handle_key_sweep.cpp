@@ -10,7 +10,7 @@ namespace {
 // a run: one sync per call would make the sweep take minutes. A call that returns non-zero or
 // breaks the convention ends a run; the calls of a run that sent anything are made again one by
 // one to name the one that did.
-constexpr std::size_t BatchSize = 4096;
+constexpr std::size_t BatchSize = hostkit::worker::MaxCalls;
 constexpr std::uint32_t SpreadCodes = 512;
 // Calls whose keys did not come again when made once more: past this many, keys that look wrong
 // are taken as late without trying each call again.
@@ -68,6 +68,9 @@ class Sweep {
  private:
   void Note(const HandleKeyCall& call, const GuardedResult& result) {
     if (result.value != 0) handled_.push_back(call);
+    if (result.value > 1 && !problems_.badResult) {
+      problems_.badResult = HandleKeyBreach(Describe(call), result.value, {});
+    }
     if (!result.breach.empty() && !problems_.breach) {
       problems_.breach = Describe(call) + ": " + result.breach;
     }
@@ -75,7 +78,7 @@ class Sweep {
 
   bool Collect() {
     if (plugin_.Collect(injected_)) return true;
-    problems_.breach = std::string(NoHookMessage);
+    if (!problems_.breach) problems_.breach = std::string(NoHookMessage);
     return false;
   }
 

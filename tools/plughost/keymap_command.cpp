@@ -20,27 +20,43 @@ int ProbeKeymap(const Session& session) {
   std::printf("| Key code | State | Keystrokes |\n|---|---|---|\n");
   bool broke = false;
   PluginSession::Injected injected;
+  const auto unhandledSent = [&](std::uint16_t keyState,
+                                 const std::vector<keytrace::KeyEvent>& keys) {
+    PrintError("unhandled keys in state " + std::to_string(keyState) + " sent " +
+               keytrace::FormatTrace(keys));
+    return PluginFailure;
+  };
   for (std::uint16_t keyState : {1, 2}) {
-    for (std::uint32_t keyCode = 0; keyCode <= 0xFFFF; ++keyCode) {
-      const auto code = static_cast<std::uint16_t>(keyCode);
-      const GuardedResult handled = plugin.dll().HandleKey(0, code, keyState);
-      broke |= PrintBreach(handled.breach);
-      // Unhandled codes are checked for stray keystrokes in bulk, below.
-      if (handled.value == 0) continue;
+    // In runs up to the next handled code, so that every code is one call and no more.
+    for (std::uint32_t next = 0; next <= 0xFFFF;) {
+      std::vector<HandleKeyCall> calls;
+      for (std::uint32_t code = next; code <= 0xFFFF && calls.size() < hostkit::worker::MaxCalls;
+           ++code) {
+        calls.push_back({0, code, keyState});
+      }
+      const std::vector<GuardedResult> results =
+          plugin.HandleKeys(calls, hostkit::worker::StopAt::Handled);
+      for (const GuardedResult& result : results) broke |= PrintBreach(result.breach);
+      next += static_cast<std::uint32_t>(results.size());
+      const std::size_t last = results.size() - 1;
+      if (results[last].value == 0) continue;
       if (!plugin.Collect(injected)) return PrintError(NoHookMessage), PluginFailure;
-      std::printf("| %u | %u | %s |\n", code, keyState,
-                  DescribeOutcome(handled.value, injected.events).c_str());
-      broke |= PrintBreach(
-          HandleKeyBreach(Describe({0, code, keyState}), handled.value, injected.leftDown));
+      std::vector<keytrace::KeyEvent> own;
+      std::vector<keytrace::KeyEvent> before;
+      for (std::size_t e = 0; e < injected.events.size(); ++e) {
+        (injected.callIndex[e] == last ? own : before).push_back(injected.events[e]);
+      }
+      if (!before.empty()) return unhandledSent(keyState, before);
+      const HandleKeyCall& handled = calls[last];
+      std::printf("| %u | %u | %s |\n", handled.keyCode, keyState,
+                  DescribeOutcome(results[last].value, own).c_str());
+      broke |=
+          PrintBreach(HandleKeyBreach(Describe(handled), results[last].value, injected.leftDown));
       // A fresh copy for the next probe, so that a mode switched here cannot leak into it.
       if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
     }
     if (!plugin.Collect(injected)) return PrintError(NoHookMessage), PluginFailure;
-    if (!injected.events.empty()) {
-      PrintError("unhandled keys in state " + std::to_string(keyState) + " sent " +
-                 keytrace::FormatTrace(injected.events));
-      return PluginFailure;
-    }
+    if (!injected.events.empty()) return unhandledSent(keyState, injected.events);
   }
   return broke ? PluginFailure : Success;
 }

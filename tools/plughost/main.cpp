@@ -83,7 +83,9 @@ int Usage(const std::string& problem) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   // plughost starts itself in this mode for every plug-in it loads.
   if (!arguments.empty() && arguments.front() == hostkit::WorkerOption) {
@@ -203,4 +205,17 @@ int main(int argc, char** argv) {
   if (command == "info") return plughost::Info(session);
   if (command == "keymap") return plughost::Keymap(session);
   return plughost::About(session);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // plughost's own failures, too, are one line and an exit status, never a runtime's report.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& exception) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "plughost: %s\n", exception.what());
+    return plughost::PluginFailure;
+  }
 }

@@ -102,7 +102,7 @@ void PluginSession::Lost(const hostkit::WorkerLost& lost) {
   if (lost.call && lost.call->function == hostkit::ExportIndex::HandleKey) {
     call = HandleKeyCall{lost.call->arguments[0], lost.call->arguments[1], lost.call->arguments[2]};
   }
-  throw PluginLost(lost.what(), injected.leftDown, call);
+  throw PluginLost(lost.what(), injected.leftDown, call, lost.index);
 }
 
 void PluginSession::EndWorker() {
@@ -185,15 +185,26 @@ std::vector<PluginSession::Played> PluginSession::PlayFromFreshLoads(
   }
   std::vector<GuardedResult> results;
   try {
-    results = Worker().Calls(made);
-  } catch (const hostkit::WorkerLost& lost) {
-    Lost(lost);
+    try {
+      results = Worker().Calls(made);
+    } catch (const hostkit::WorkerLost& lost) {
+      Lost(lost);
+    }
+  } catch (PluginLost& lost) {
+    // Named by its series and its place there.
+    if (lost.index && *lost.index < places.size()) {
+      lost.series = places[*lost.index].first;
+      lost.index = places[*lost.index].second;
+    }
+    throw;
   }
   Injected injected;
   Collect(injected);
   if (results.size() < made.size()) {
+    std::string error = "reloading " + FileName(path_) + " failed";
+    if (const std::string raised = LoaderException(); !raised.empty()) error += ": " + raised;
     EndWorker();
-    throw PluginLost("reloading " + FileName(path_) + " failed", {});
+    throw PluginLost(error, injected.leftDown);
   }
   std::vector<Played> played(series.size());
   for (std::size_t s = 0; s < series.size(); ++s) {

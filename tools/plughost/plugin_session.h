@@ -50,10 +50,15 @@ std::string HandleKeyBreach(const std::string& call, std::uint32_t handled,
 class PluginLost : public std::runtime_error {
  public:
   PluginLost(const std::string& account, std::vector<std::uint8_t> released,
-             std::optional<HandleKeyCall> call = std::nullopt)
-      : std::runtime_error(account), released(std::move(released)), call(call) {}
+             std::optional<HandleKeyCall> call = std::nullopt,
+             std::optional<std::size_t> index = std::nullopt)
+      : std::runtime_error(account), released(std::move(released)), call(call), index(index) {}
   std::vector<std::uint8_t> released;
   std::optional<HandleKeyCall> call;  // the HandleKey call in progress, if it was one
+  // Its place among the calls asked for; for PlayFromFreshLoads, within its series, which is
+  // `series`.
+  std::optional<std::size_t> index;
+  std::optional<std::size_t> series;
 };
 
 class PluginSession {
