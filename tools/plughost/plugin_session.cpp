@@ -10,6 +10,8 @@ namespace {
 constexpr DWORD SyncTimeoutMs = 5000;
 constexpr DWORD LostSyncTimeoutMs = 1000;
 constexpr std::size_t HandledKept = 8;
+// How long after a call returned the hook may still be seeing the keys the call sent.
+constexpr DWORD HookLagMs = 50;
 
 std::string FullPath(const std::string& path) {
   char full[MAX_PATH];
@@ -267,12 +269,17 @@ bool PluginSession::CollectAndRelease(Injected& injected, DWORD syncTimeoutMs) {
   for (const hostkit::CapturedKey& key : keys) {
     const keytrace::KeyEvent event{key.vk, key.down};
     all.push_back(event);
-    if (key.serial != 0) {
+    // The hook may see a key a little after it was sent, once its call has returned: one seen
+    // that soon is the call's.
+    const LONG serial = key.serial != 0                                      ? key.serial
+                        : key.lastSerial != 0 && key.msAfterReturn < HookLagMs ? key.lastSerial
+                                                                               : 0;
+    if (serial != 0) {
       if (injected.events.empty()) injected.firstEventAt = key.time;
       injected.events.push_back(event);
-      const auto index = worker_ ? worker_->IndexOf(key.serial) : std::nullopt;
+      const auto index = worker_ ? worker_->IndexOf(serial) : std::nullopt;
       injected.callIndex.push_back(index.value_or(SIZE_MAX));
-      const auto call = worker_ ? worker_->CallOf(key.serial) : std::nullopt;
+      const auto call = worker_ ? worker_->CallOf(serial) : std::nullopt;
       if (call && call->function == hostkit::ExportIndex::HandleKey) {
         const HandleKeyCall during{call->arguments[0], call->arguments[1], call->arguments[2]};
         if (std::find(injected.during.begin(), injected.during.end(), during) ==
