@@ -5,6 +5,8 @@
 
 #include "tools/hostkit/cdecl_probe.h"
 #include "tools/hostkit/exception_text.h"
+#include "tools/strings/hex.h"
+#include "tools/strings/join.h"
 
 namespace {
 
@@ -137,4 +139,20 @@ TEST(ExceptionText, WritesCallsAsTheHostMakesThem) {
   EXPECT_EQ(hostkit::DescribeCall("WhatKeysDoYouWant", {}), "WhatKeysDoYouWant()");
 }
 
+TEST(Strings, HexPadsToAtLeastTheDigitsAsked) {
+  const struct {
+    std::uint64_t value;
+    int minDigits;
+    const char* text;
+  } cases[] = {
+      {0, 1, "0x0"},         {0x1501, 1, "0x1501"},         {42, 8, "0x0000002A"},
+      {0x037F, 4, "0x037F"}, {0xC0000005, 4, "0xC0000005"}, {0x1'0000'0000, 8, "0x100000000"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(strings::Hex(c.value, c.minDigits), c.text) << c.text;
+  EXPECT_EQ(strings::Join({}), "");
+  EXPECT_EQ(strings::Join({"HandleKey"}), "HandleKey");
+  EXPECT_EQ(strings::Join({"AreYouInFocus", "HandleKey"}), "AreYouInFocus, HandleKey");
+}
+
 }  // namespace
+

@@ -1,7 +1,6 @@
-#include <cstdio>
-
 #include "tools/hostkit/cdecl_probe.h"
 #include "tools/hostkit/exception_text.h"
+#include "tools/strings/hex.h"
 
 namespace {
 
@@ -11,12 +10,6 @@ constexpr std::uint32_t FpuControlMask = 0x1F3F;  // precision, rounding and exc
 // sticky status flags, which a callee may leave set.
 constexpr std::uint32_t MxcsrControlMask = 0xFFC0;
 constexpr std::uint32_t FpuEmptyTag = 3;
-
-std::string Hex4(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%04lX", static_cast<unsigned long>(value));
-  return text;
-}
 
 int UsedFpuRegisters(const CallProbe& probe) {
   const std::uint32_t tags = probe.fpuEnvironment[2];
@@ -48,8 +41,8 @@ std::string CdeclBreach(const char* function, const CallProbe& probe) {
                    {"EBP", ProbeEbp, probe.ebp}};
   for (const auto& reg : registers) {
     if (reg.seen == reg.expected) continue;
-    add("changed " + std::string(reg.name) + " (" + hostkit::Hex(reg.expected) +
-        " before the call, " + hostkit::Hex(reg.seen) +
+    add("changed " + std::string(reg.name) + " (" + strings::Hex(reg.expected, 8) +
+        " before the call, " + strings::Hex(reg.seen, 8) +
         " after): the host expects EBX, ESI, EDI and EBP kept");
   }
   if ((probe.eflags & DirectionFlag) != 0) {
@@ -64,16 +57,17 @@ std::string CdeclBreach(const char* function, const CallProbe& probe) {
   const std::uint32_t controlBefore = probe.fpuControlBefore & 0xFFFF;
   const std::uint32_t controlAfter = probe.fpuEnvironment[0] & 0xFFFF;
   if ((controlAfter & FpuControlMask) != (controlBefore & FpuControlMask)) {
-    add("changed the x87 control word (" + Hex4(controlBefore) + " before the call, " +
-        Hex4(controlAfter) + " after): the host expects it kept");
+    add("changed the x87 control word (" + strings::Hex(controlBefore, 4) + " before the call, " +
+        strings::Hex(controlAfter, 4) + " after): the host expects it kept");
   }
   if ((probe.mxcsrAfter & MxcsrControlMask) != (probe.mxcsrBefore & MxcsrControlMask)) {
-    add("changed the control bits of MXCSR (" + Hex4(probe.mxcsrBefore) + " before the call, " +
-        Hex4(probe.mxcsrAfter) + " after): the host expects them kept");
+    add("changed the control bits of MXCSR (" + strings::Hex(probe.mxcsrBefore, 4) +
+        " before the call, " + strings::Hex(probe.mxcsrAfter, 4) +
+        " after): the host expects them kept");
   }
   if (probe.sehAfter != probe.sehBefore) {
-    add("left the exception-handler chain changed (FS:[0] " + hostkit::Hex(probe.sehBefore) +
-        " before the call, " + hostkit::Hex(probe.sehAfter) +
+    add("left the exception-handler chain changed (FS:[0] " + strings::Hex(probe.sehBefore, 8) +
+        " before the call, " + strings::Hex(probe.sehAfter, 8) +
         " after): the host expects it as it was");
   }
   return breach;

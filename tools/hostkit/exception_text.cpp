@@ -2,13 +2,9 @@
 
 #include <cstdio>
 
-namespace hostkit {
+#include "tools/strings/hex.h"
 
-std::string Hex(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
-  return text;
-}
+namespace hostkit {
 
 std::string ExceptionName(std::uint32_t code) {
   struct Named {
@@ -44,7 +40,7 @@ std::string ExceptionName(std::uint32_t code) {
   for (const Named& named : Names) {
     if (named.code == code) return named.name;
   }
-  return "exception " + Hex(code);
+  return "exception " + strings::Hex(code, 8);
 }
 
 std::string DescribeException(const ExceptionFacts& facts) {
@@ -52,7 +48,7 @@ std::string DescribeException(const ExceptionFacts& facts) {
   if (facts.code == status::AccessViolation && facts.parameterCount >= 2) {
     const std::uint32_t kind = facts.parameters[0];
     text += kind == 0 ? " reading " : kind == 1 ? " writing " : " executing ";
-    text += Hex(facts.parameters[1]);
+    text += strings::Hex(facts.parameters[1], 8);
   }
   return text + " at " + facts.location;
 }
@@ -61,7 +57,7 @@ std::string FormatCall(const char* function, const std::uint32_t* arguments, std
   std::string text = std::string(function) + "(";
   for (std::size_t i = 0; i < count; ++i) {
     if (i > 0) text += ", ";
-    text += arguments[i] <= 0xFFFF ? std::to_string(arguments[i]) : Hex(arguments[i]);
+    text += arguments[i] <= 0xFFFF ? std::to_string(arguments[i]) : strings::Hex(arguments[i], 8);
   }
   return text + ")";
 }
@@ -69,7 +65,8 @@ std::string FormatCall(const char* function, const std::uint32_t* arguments, std
 std::string DescribeExitCode(std::uint32_t code) {
   if (code <= 0xFFFF) return "exit code " + std::to_string(code);
   const std::string name = ExceptionName(code);
-  return "exit code " + Hex(code) + (name.rfind("exception ", 0) == 0 ? "" : ", " + name);
+  return "exit code " + strings::Hex(code, 8) +
+         (name.rfind("exception ", 0) == 0 ? "" : ", " + name);
 }
 
 std::string SecondsText(std::uint32_t milliseconds) {

@@ -52,9 +52,6 @@ struct ExceptionFacts {
 // "access violation writing 0x00000008 at Crash.dll+0x15b7".
 std::string DescribeException(const ExceptionFacts& facts);
 
-// "0x0000002A".
-std::string Hex(std::uint32_t value);
-
 // "HandleKey(0, 7, 1)": small values in decimal, others (handles, pointers) in hex.
 std::string FormatCall(const char* function, const std::uint32_t* arguments, std::size_t count);
 inline std::string DescribeCall(const char* function,

@@ -4,15 +4,10 @@
 #include <vector>
 
 #include "tools/pe_image/pe_image.h"
+#include "tools/strings/join.h"
 
 namespace hostkit {
 namespace {
-
-std::string JoinNames(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text;
-}
 
 // Why the host would not find `missing` in the file at `path`: decorated names say more than
 // "missing".
@@ -27,13 +22,17 @@ std::string MissingExportsText(const std::string& path, const std::vector<std::s
     }
   }
   if (!decorated.empty()) {
-    return "the DLL exports " + JoinNames(decorated) +
-           ": stdcall-decorated names; the host looks them up undecorated";
+    return "the DLL " + DecoratedExportsText(decorated);
   }
-  return "the DLL does not export " + JoinNames(missing);
+  return "the DLL does not export " + strings::Join(missing);
 }
 
 }  // namespace
+
+std::string DecoratedExportsText(const std::vector<std::string>& decorated) {
+  return "exports " + strings::Join(decorated) +
+         ": stdcall-decorated names; the host looks them up undecorated";
+}
 
 std::string FileName(const std::string& path) {
   return path.substr(path.find_last_of("\\/") + 1);

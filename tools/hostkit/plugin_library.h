@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace hostkit {
 
@@ -27,6 +28,9 @@ inline constexpr std::size_t WhatKeysDoYouWant = 4;
 
 // "Crash.dll" of "C:\\plugins\\Crash.dll".
 std::string FileName(const std::string& path);
+
+// "exports HandleKey@12, ...: stdcall-decorated names; ...": why the host finds none of them.
+std::string DecoratedExportsText(const std::vector<std::string>& decorated);
 
 struct PluginExports {
   using NoArguments = std::int32_t(__cdecl*)();

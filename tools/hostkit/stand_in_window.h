@@ -1,6 +1,6 @@
 #pragma once
 
-// A top-level window of Morlune's class, "ThunderRT6FormDC", standing in for the application:
+// A top-level window of Morlune's class standing in for the application:
 // the plug-in finds it exactly as it would find Morlune. It records the key messages it gets.
 
 #include <windows.h>
@@ -9,9 +9,10 @@
 #include <functional>
 #include <vector>
 
+#include "tools/hostkit/morlune_window.h"
+
 namespace hostkit {
 
-inline constexpr const char* MorluneWindowClass = "ThunderRT6FormDC";
 inline constexpr const char* StandInTitle = "Morlune stand-in";
 
 struct ReceivedKey {

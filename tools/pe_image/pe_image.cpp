@@ -5,6 +5,8 @@
 #include <fstream>
 #include <utility>
 
+#include "tools/strings/hex.h"
+
 namespace pe_image {
 namespace {
 
@@ -35,17 +37,8 @@ constexpr std::size_t kExportDirectorySize = 40;
 constexpr std::size_t kImportDescriptorSize = 20;
 constexpr std::size_t kSectionHeaderSize = 40;
 
-std::string Hex(std::uint64_t value) {
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), "0123456789ABCDEF"[value % 16]);
-    value /= 16;
-  } while (value != 0);
-  return "0x" + digits;
-}
-
 std::string AtRva(std::uint64_t rva) {
-  return " at RVA " + Hex(rva);
+  return " at RVA " + strings::Hex(rva);
 }
 
 template <typename T>
@@ -144,7 +137,7 @@ class Parser {
     }
     const std::uint32_t peOffset = *FileValue<std::uint32_t>(0x3C);
     if (FileValue<std::uint32_t>(peOffset) != std::optional<std::uint32_t>(0x00004550)) {
-      return Fail("not a PE file: no PE signature at offset " + Hex(peOffset));
+      return Fail("not a PE file: no PE signature at offset " + strings::Hex(peOffset));
     }
     const std::uint64_t fileHeader = std::uint64_t{peOffset} + 4;
     if (fileHeader + 20 > bytes_.size()) return Fail("truncated COFF file header");
@@ -158,7 +151,7 @@ class Parser {
     const auto magic = FileValue<std::uint16_t>(optionalHeader);
     if (optionalHeaderSize < 2 || !magic) return Fail("truncated optional header");
     if (*magic != kMagicPe32 && *magic != kMagicPe32Plus) {
-      return Fail("unknown optional header magic " + Hex(*magic));
+      return Fail("unknown optional header magic " + strings::Hex(*magic));
     }
     image.isPe32 = *magic == kMagicPe32;
     thunkSize_ = image.isPe32 ? 4 : 8;

@@ -2,30 +2,26 @@
 
 #include "tools/hostkit/plugin_library.h"
 #include "tools/pe_image/pe_image.h"
+#include "tools/strings/hex.h"
+#include "tools/strings/join.h"
 
 namespace plughost {
 namespace {
 
 constexpr std::size_t FunctionsListedPerModule = 6;
 
-std::string Join(const std::vector<std::string>& items) {
-  std::string text;
-  for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
-  return text;
-}
-
 std::string ImportsText(const pe_image::PeImage& image) {
   if (image.imports.empty()) return "none";
   std::vector<std::string> modules;
   for (const pe_image::ImportedModule& module : image.imports) {
     if (module.functions.size() <= FunctionsListedPerModule) {
-      modules.push_back(module.name + " (" + Join(module.functions) + ")");
+      modules.push_back(module.name + " (" + strings::Join(module.functions) + ")");
     } else {
       modules.push_back(module.name + " (" + std::to_string(module.functions.size()) +
                         " functions)");
     }
   }
-  return Join(modules);
+  return strings::Join(modules);
 }
 
 }  // namespace
@@ -34,10 +30,9 @@ void CheckFileKind(CheckContext& context) {
   const pe_image::PeImage* image = context.image();
   if (image == nullptr) return context.Fail(context.imageError());
   if (!image->isDll || image->machine != pe_image::kMachineI386 || !image->isPe32) {
-    char machine[16];
-    std::snprintf(machine, sizeof machine, "0x%04X", image->machine);
     return context.Fail(std::string(image->isDll ? "a DLL" : "a program, not a DLL") +
-                        " for machine " + machine + (image->isPe32 ? "" : " (64-bit)") +
+                        " for machine " + strings::Hex(image->machine, 4) +
+                        (image->isPe32 ? "" : " (64-bit)") +
                         ": the host loads 32-bit Windows DLLs (i386)");
   }
   context.Pass("32-bit Windows DLL (i386)");
@@ -58,7 +53,7 @@ void CheckHardening(CheckContext& context) {
   if (lacking.empty()) {
     context.Pass("dynamic base with relocations, NX compatible");
   } else {
-    context.Warn("without " + Join(lacking));
+    context.Warn("without " + strings::Join(lacking));
   }
 }
 
@@ -81,13 +76,13 @@ void CheckExports(CheckContext& context) {
     }
   }
   if (!decorated.empty()) {
-    context.Fail("exports " + Join(decorated) +
-                 ": stdcall-decorated names; the host looks them up undecorated");
+    context.Fail(hostkit::DecoratedExportsText(decorated));
   }
   if (!missing.empty()) {
-    context.Fail("does not export " + Join(missing) + " (the host needs all five by name)");
+    context.Fail("does not export " + strings::Join(missing) +
+                 " (the host needs all five by name)");
   }
-  if (decorated.empty() && missing.empty()) context.Pass(Join(found));
+  if (decorated.empty() && missing.empty()) context.Pass(strings::Join(found));
 }
 
 }  // namespace plughost

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/hostkit/morlune_window.h"
 #include "tools/plughost/key_argument.h"
 #include "tools/plughost/timeout_argument.h"
 
@@ -34,9 +35,9 @@ struct CheckOptions {
 
 struct Session {
   std::string dllPath;
-  bool openTarget = false;                       // --target: a stand-in target window
-  std::string targetClass = "ThunderRT6FormDC";  // --target-class: the class it has
-  std::uint32_t timeoutMs = DefaultTimeoutMs;    // --timeout: the limit on every call
+  bool openTarget = false;                                // --target: a stand-in target window
+  std::string targetClass = hostkit::MorluneWindowClass;  // --target-class: the class it has
+  std::uint32_t timeoutMs = DefaultTimeoutMs;             // --timeout: the limit on every call
   bool timeoutGiven = false;
   CheckOptions check;
 };

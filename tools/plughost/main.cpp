@@ -39,7 +39,7 @@ Options:
                         when Morlune is not running. Without a window of that class the
                         plug-in handles nothing.
   --target-class NAME   the window class of the plug-in's application (default
-                        "ThunderRT6FormDC", Morlune's), for --target, keymap and check
+                        "%s", Morlune's), for --target, keymap and check
   --timeout SECONDS     how long one call into the plug-in may take (default 5; about waits
                         for the user unless given)
 
@@ -94,7 +94,7 @@ int Run(int argc, char** argv) {
   if (arguments.empty()) return Usage("no command given");
   for (const std::string& argument : arguments) {
     if (argument == "--help" || argument == "-h" || argument == "/?") {
-      std::fputs(Help, stdout);
+      std::printf(Help, hostkit::MorluneWindowClass);
       return plughost::Success;
     }
   }

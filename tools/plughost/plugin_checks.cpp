@@ -10,6 +10,7 @@
 #include "tools/hostkit/exception_text.h"
 #include "tools/hostkit/window_closer.h"
 #include "tools/plughost/handle_key_sweep.h"
+#include "tools/strings/hex.h"
 
 namespace plughost {
 namespace {
@@ -129,11 +130,11 @@ void CheckWantedKeys(CheckContext& context) {
   const auto other =
       std::find_if(masks.begin(), masks.end(), [&](std::uint32_t m) { return m != masks.front(); });
   if (other == masks.end()) {
-    context.Pass(hostkit::Hex(masks.front()) + " on all " + std::to_string(AnswerRepeats) +
+    context.Pass(strings::Hex(masks.front(), 8) + " on all " + std::to_string(AnswerRepeats) +
                  " calls");
   } else {
-    context.Fail("answers change from call to call: " + hostkit::Hex(masks.front()) + ", then " +
-                 hostkit::Hex(*other));
+    context.Fail("answers change from call to call: " + strings::Hex(masks.front(), 8) + ", then " +
+                 strings::Hex(*other, 8));
   }
 }
 

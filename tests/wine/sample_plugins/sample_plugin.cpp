@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "tools/hostkit/morlune_window.h"
+
 #if defined(SAMPLE_STDCALL)
 #define SAMPLE_EXPORT __stdcall
 #else
@@ -34,7 +36,7 @@ namespace {
 constexpr std::int32_t kWantedKeys = 0x3FF8;
 
 bool TargetPresent() {
-  return FindWindowA("ThunderRT6FormDC", nullptr) != nullptr;
+  return FindWindowA(hostkit::MorluneWindowClass, nullptr) != nullptr;
 }
 
 void Press(BYTE vk) {
