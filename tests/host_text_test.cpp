@@ -5,6 +5,7 @@
 
 #include "tools/hostkit/cdecl_probe.h"
 #include "tools/hostkit/exception_text.h"
+#include "tools/plughost/call_text.h"
 #include "tools/strings/hex.h"
 #include "tools/strings/join.h"
 
@@ -154,5 +155,41 @@ TEST(Strings, HexPadsToAtLeastTheDigitsAsked) {
   EXPECT_EQ(strings::Join({"AreYouInFocus", "HandleKey"}), "AreYouInFocus, HandleKey");
 }
 
-}  // namespace
+// The words of press, keymap and check for what a HandleKey call did.
+TEST(CallText, SaysWhatAnEventDid) {
+  constexpr std::uint8_t Ctrl = 0x11;
+  constexpr std::uint8_t PageDown = 0x22;
+  const std::vector<keytrace::KeyEvent> chord = {
+      {Ctrl, true}, {PageDown, true}, {PageDown, false}, {Ctrl, false}};
+  EXPECT_EQ(plughost::DescribeOutcome(1, chord), "Ctrl+PgDn");
+  EXPECT_EQ(plughost::DescribeOutcome(1, {}), "handled, no keystroke");
+  EXPECT_EQ(plughost::DescribeOutcome(0, {}), "not handled");
+  EXPECT_EQ(plughost::DescribeOutcome(0, chord), "not handled, yet sent Ctrl+PgDn");
+  EXPECT_EQ(plughost::DescribeOutcome(0xFFFFFFFF, chord), "returned -1, sent Ctrl+PgDn");
+  EXPECT_EQ(plughost::DescribeKey(25, 1), "key 25");
+  EXPECT_EQ(plughost::DescribeKey(25, 2), "key 25:2");
 
+  const std::string call = plughost::Describe({0, 30, 1});
+  EXPECT_EQ(call, "HandleKey(0, 30, 1)");
+  EXPECT_EQ(plughost::HandleKeyBreach(call, 1, {}), "");
+  EXPECT_EQ(plughost::HandleKeyBreach(call, 0, {Ctrl}),
+            "HandleKey(0, 30, 1) left Ctrl down (plughost released it)");
+  EXPECT_EQ(plughost::HandleKeyBreach(call, 2, {Ctrl, PageDown}),
+            "HandleKey(0, 30, 1) returned 2: the host expects 0 or 1; HandleKey(0, 30, 1) left "
+            "Ctrl and PgDn down (plughost released them)");
+}
+
+TEST(CallText, WritesASeriesAsShortlyAsItCan) {
+  const struct {
+    std::vector<plughost::HandleKeyCall> series;
+    const char* text;
+  } cases[] = {
+      {{{0, 28, 1}, {0, 1, 1}, {0, 2, 1}}, "events 28, 1, 2 (state 1)"},
+      {{{0, 25, 2}}, "event 25 (state 2)"},
+      {{{0, 25, 2}, {0, 7, 1}}, "events 25:2, 7"},
+      {{{0, 7, 1}, {1, 0x10007, 1}}, "events HandleKey(0, 7, 1), HandleKey(1, 0x00010007, 1)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(plughost::DescribeSeries(c.series), c.text);
+}
+
+}  // namespace

@@ -36,8 +36,7 @@ Verdict LateVerdict(const std::vector<keytrace::KeyEvent>& events) {
 std::string LeftDownNote(const std::vector<keytrace::KeyEvent>& events) {
   const std::vector<std::uint8_t> held = HeldAfter(events);
   if (held.empty()) return {};
-  return "; they left " + keytrace::KeyList(held) + " down (plughost released " +
-         (held.size() == 1 ? "it" : "them") + ")";
+  return "; they " + LeftDownText(held);
 }
 
 class Runner {
@@ -92,8 +91,7 @@ class Runner {
     } catch (const PluginLost& lost) {
       std::string evidence = lost.what();
       if (!lost.released.empty()) {
-        evidence += "; it left " + keytrace::KeyList(lost.released) + " down (plughost released " +
-                    (lost.released.size() == 1 ? "it" : "them") + ")";
+        evidence += "; it " + LeftDownText(lost.released);
       }
       if (loading) notLoaded_ = lost.what();
       if (loading && entry.needs == Needs::Loaded) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 
+#include "tools/plughost/call_text.h"
 #include "tools/plughost/handle_key_sweep.h"
 
 namespace plughost {
@@ -180,35 +181,6 @@ std::vector<HandleKeyCall> ActedOn(const std::vector<HandleKeyCall>& handled) {
 }
 
 }  // namespace
-
-std::string DescribeSeries(const std::vector<HandleKeyCall>& series) {
-  const auto plain = [](const HandleKeyCall& call) {
-    return call.first == 0 && call.keyCode <= 0xFFFF && call.keyState <= 0xFFFF;
-  };
-  const bool allPlain = std::all_of(series.begin(), series.end(), plain);
-  const bool oneState =
-      allPlain && std::all_of(series.begin(), series.end(), [&](const HandleKeyCall& call) {
-        return call.keyState == series.front().keyState;
-      });
-  std::string text = series.size() == 1 ? "event " : "events ";
-  for (std::size_t i = 0; i < series.size(); ++i) {
-    if (i > 0) text += ", ";
-    const HandleKeyCall& call = series[i];
-    if (!allPlain) {
-      text += Describe(call);
-    } else if (oneState) {
-      text += std::to_string(call.keyCode);
-    } else {
-      text += DescribeKey(static_cast<std::uint16_t>(call.keyCode),
-                          static_cast<std::uint16_t>(call.keyState))
-                  .substr(4);  // "25:2" of "key 25:2"
-    }
-  }
-  if (oneState && !series.empty()) {
-    text += " (state " + std::to_string(series.front().keyState) + ")";
-  }
-  return text;
-}
 
 void CheckEventSequences(CheckContext& context) {
   // Calls known to send keys late are left out: their keys land in whichever call runs then.

@@ -5,18 +5,10 @@
 // the plug-in acts on, then seeded random series of them with other events mixed in. A failing
 // series is shrunk to the shortest that still fails the same way.
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "tools/plughost/check_context.h"
 
 namespace plughost {
 
 void CheckEventSequences(CheckContext& context);
-
-// "events 28, 1, 2 (state 1)"; events that are not plain key codes in one state are written as
-// the calls they are.
-std::string DescribeSeries(const std::vector<HandleKeyCall>& series);
 
 }  // namespace plughost

@@ -34,39 +34,6 @@ const char* const NoHookMessage =
     "the low-level keyboard hook could not be installed or saw nothing; is there a desktop (an "
     "X display under Wine)?";
 
-std::string Describe(const HandleKeyCall& call) {
-  return hostkit::DescribeCall("HandleKey", {call.first, call.keyCode, call.keyState});
-}
-
-std::string DescribeKey(std::uint16_t keyCode, std::uint16_t keyState) {
-  std::string text = "key " + std::to_string(keyCode);
-  if (keyState != 1) text += ":" + std::to_string(keyState);
-  return text;
-}
-
-std::string DescribeOutcome(std::uint32_t handled, const std::vector<keytrace::KeyEvent>& events) {
-  const std::string keys = keytrace::FormatChords(events);
-  if (handled == 0) return events.empty() ? "not handled" : "not handled, yet sent " + keys;
-  if (handled != 1) {
-    return "returned " + std::to_string(static_cast<std::int32_t>(handled)) + ", sent " + keys;
-  }
-  return events.empty() ? "handled, no keystroke" : keys;
-}
-
-std::string HandleKeyBreach(const std::string& call, std::uint32_t handled,
-                            const std::vector<std::uint8_t>& leftDown) {
-  std::string breach;
-  if (handled > 1) {
-    breach = call + " returned " + std::to_string(static_cast<std::int32_t>(handled)) +
-             ": the host expects 0 or 1";
-  }
-  if (!leftDown.empty()) {
-    breach += (breach.empty() ? "" : "; ") + call + " left " + keytrace::KeyList(leftDown) +
-              " down (plughost released " + (leftDown.size() == 1 ? "it" : "them") + ")";
-  }
-  return breach;
-}
-
 PluginSession::PluginSession(const std::string& path, std::uint32_t timeoutMs,
                              hostkit::KeyboardCapture::Delivery delivery)
     : path_(FullPath(path)), timeoutMs_(timeoutMs), capture_(delivery) {}

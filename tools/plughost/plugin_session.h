@@ -20,30 +20,12 @@
 #include "tools/hostkit/keyboard_capture.h"
 #include "tools/hostkit/worker_process.h"
 #include "tools/keytrace/key_trace.h"
+#include "tools/plughost/call_text.h"
 
 namespace plughost {
 
 using hostkit::FileName;
 using hostkit::GuardedResult;
-
-struct HandleKeyCall {
-  std::uint32_t first, keyCode, keyState;
-  bool operator==(const HandleKeyCall&) const = default;
-};
-
-// "HandleKey(0, 7, 1)".
-std::string Describe(const HandleKeyCall& call);
-
-// "key 25:2"; the state is left out when it is 1.
-std::string DescribeKey(std::uint16_t keyCode, std::uint16_t keyState);
-
-// What one event did, in the words press and keymap print: "Ctrl+PgDn", "not handled", ...
-std::string DescribeOutcome(std::uint32_t handled, const std::vector<keytrace::KeyEvent>& events);
-
-// The account of what a HandleKey call did against the host's contract beyond the calling
-// convention: a result other than 0 or 1, keys left down. Empty when nothing.
-std::string HandleKeyBreach(const std::string& call, std::uint32_t handled,
-                            const std::vector<std::uint8_t>& leftDown);
 
 // The plug-in's worker crashed, hung or ended: what() is the one-line account. The keys it left
 // down have been released.
