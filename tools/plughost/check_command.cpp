@@ -14,8 +14,8 @@
 #include "tools/plughost/check_registry.h"
 #include "tools/plughost/check_report.h"
 #include "tools/plughost/check_runner.h"
+#include "tools/plughost/command_errors.h"
 #include "tools/plughost/commands.h"
-#include "tools/plughost/fatal_report.h"
 #include "tools/plughost/system_info.h"
 
 namespace plughost {
@@ -62,8 +62,8 @@ std::uint32_t NewSeed() {
 
 }  // namespace
 
-int Check(const Session& session) {
-  const CheckOptions& options = session.check;
+int Check(const CommandLine& commandLine) {
+  const CheckOptions& options = commandLine.check;
   if (options.list) {
     std::fputs((options.json ? ListJson(Listing()) : ListText(Listing())).c_str(), stdout);
     return Success;
@@ -90,18 +90,18 @@ int Check(const Session& session) {
     return options.exclude.empty() || !std::regex_search(check, exclude);
   };
   const SystemInfo system = ReadSystemInfo();
-  RunInfo run{PLUGHOST_VERSION,      session.timeoutMs,
-              session.targetClass,   options.seed.value_or(NewSeed()),
-              options.events,        options.warningsAsErrors,
-              options.include,       options.exclude,
-              system.windowsVersion, system.wow64,
+  RunInfo run{PLUGHOST_VERSION,        commandLine.timeoutMs,
+              commandLine.targetClass, options.seed.value_or(NewSeed()),
+              options.events,          options.warningsAsErrors,
+              options.include,         options.exclude,
+              system.windowsVersion,   system.wow64,
               system.wineVersion};
 
   std::vector<PluginReport> reports;
   bool failed = false;
   for (const std::string& dll : dlls) {
     if (!options.json && !reports.empty()) std::printf("\n");
-    PluginReport report = RunChecks(session, dll, run.seed, selected,
+    PluginReport report = RunChecks(commandLine, dll, run.seed, selected,
                                     [&](const std::string& check, const Finding& f) {
                                       if (options.json) return;
                                       std::printf("%s\n", TextLine(check, f).c_str());

@@ -7,10 +7,11 @@
 
 namespace plughost {
 
-CheckContext::CheckContext(const Session& session, const std::string& path, std::uint32_t seed)
-    : session_(session),
+CheckContext::CheckContext(const CommandLine& commandLine, const std::string& path,
+                           std::uint32_t seed)
+    : commandLine_(commandLine),
       seed_(seed),
-      plugin_(path, session.timeoutMs, hostkit::KeyboardCapture::Delivery::Swallow) {
+      plugin_(path, commandLine.timeoutMs, hostkit::KeyboardCapture::Delivery::Swallow) {
   image_ = pe_image::ReadPeImage(plugin_.path(), imageError_);
 }
 
@@ -27,7 +28,7 @@ std::vector<Finding> CheckContext::TakeFindings() {
 }
 
 bool CheckContext::TargetPresent() const {
-  return FindWindowA(session_.targetClass.c_str(), nullptr) != nullptr;
+  return FindWindowA(commandLine_.targetClass.c_str(), nullptr) != nullptr;
 }
 
 void CheckContext::FreshLoad() {

@@ -17,9 +17,9 @@ namespace plughost {
 
 class CheckContext {
  public:
-  CheckContext(const Session& session, const std::string& path, std::uint32_t seed);
+  CheckContext(const CommandLine& commandLine, const std::string& path, std::uint32_t seed);
 
-  [[nodiscard]] const Session& options() const { return session_; }
+  [[nodiscard]] const CommandLine& options() const { return commandLine_; }
   [[nodiscard]] std::uint32_t seed() const { return seed_; }
   PluginSession& plugin() { return plugin_; }
 
@@ -47,7 +47,7 @@ class CheckContext {
   std::vector<HandleKeyCall> lateSenders;
 
   [[nodiscard]] hostkit::StandInWindow Target() const {
-    return hostkit::StandInWindow(hostkit::StandInTitle, session_.targetClass.c_str());
+    return hostkit::StandInWindow(hostkit::StandInTitle, commandLine_.targetClass.c_str());
   }
   [[nodiscard]] bool TargetPresent() const;
 
@@ -56,7 +56,7 @@ class CheckContext {
   void FreshLoad();
 
  private:
-  const Session& session_;
+  const CommandLine& commandLine_;
   const std::uint32_t seed_;
   PluginSession plugin_;
   std::string current_;

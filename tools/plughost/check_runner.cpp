@@ -41,8 +41,8 @@ std::string LeftDownNote(const std::vector<keytrace::KeyEvent>& events) {
 
 class Runner {
  public:
-  Runner(const Session& session, const std::string& path, std::uint32_t seed)
-      : context_(session, path, seed) {}
+  Runner(const CommandLine& commandLine, const std::string& path, std::uint32_t seed)
+      : context_(commandLine, path, seed) {}
 
   PluginReport Run(const std::function<bool(const std::string&)>& selected,
                    const std::function<void(const std::string&, const Finding&)>& shown) {
@@ -193,10 +193,10 @@ class Runner {
 
 }  // namespace
 
-PluginReport RunChecks(const Session& session, const std::string& path, std::uint32_t seed,
+PluginReport RunChecks(const CommandLine& commandLine, const std::string& path, std::uint32_t seed,
                        const std::function<bool(const std::string& check)>& selected,
                        const std::function<void(const std::string& check, const Finding&)>& shown) {
-  Runner runner(session, path, seed);
+  Runner runner(commandLine, path, seed);
   return runner.Run(selected, shown);
 }
 

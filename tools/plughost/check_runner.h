@@ -13,7 +13,7 @@
 
 namespace plughost {
 
-PluginReport RunChecks(const Session& session, const std::string& path, std::uint32_t seed,
+PluginReport RunChecks(const CommandLine& commandLine, const std::string& path, std::uint32_t seed,
                        const std::function<bool(const std::string& check)>& selected,
                        const std::function<void(const std::string& check, const Finding&)>& shown);
 

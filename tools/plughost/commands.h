@@ -33,7 +33,7 @@ struct CheckOptions {
   std::uint32_t events = DefaultSequenceEvents;
 };
 
-struct Session {
+struct CommandLine {
   std::string dllPath;
   bool openTarget = false;                                // --target: a stand-in target window
   std::string targetClass = hostkit::MorluneWindowClass;  // --target-class: the class it has
@@ -42,11 +42,11 @@ struct Session {
   CheckOptions check;
 };
 
-int Info(const Session& session);
-int Press(const Session& session, const std::vector<KeyArgument>& keys);
-int PressFromInput(const Session& session, std::FILE* input);
-int Keymap(const Session& session);
-int About(const Session& session);
-int Check(const Session& session);
+int Info(const CommandLine& commandLine);
+int Press(const CommandLine& commandLine, const std::vector<KeyArgument>& keys);
+int PressFromInput(const CommandLine& commandLine, std::FILE* input);
+int Keymap(const CommandLine& commandLine);
+int About(const CommandLine& commandLine);
+int Check(const CommandLine& commandLine);
 
 }  // namespace plughost

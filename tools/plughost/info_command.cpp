@@ -6,8 +6,8 @@
 #include "tools/hostkit/stand_in_window.h"
 #include "tools/hostkit/version_info.h"
 #include "tools/pe_image/pe_image.h"
+#include "tools/plughost/command_errors.h"
 #include "tools/plughost/commands.h"
-#include "tools/plughost/fatal_report.h"
 #include "tools/plughost/plugin_session.h"
 
 namespace plughost {
@@ -37,10 +37,11 @@ void PrintVersionBlock(const std::string& path) {
   }
 }
 
-int ShowInfo(const Session& session) {
+int ShowInfo(const CommandLine& commandLine) {
   std::optional<hostkit::StandInWindow> target;
-  if (session.openTarget) target.emplace(hostkit::StandInTitle, session.targetClass.c_str());
-  PluginSession plugin(session.dllPath, session.timeoutMs,
+  if (commandLine.openTarget)
+    target.emplace(hostkit::StandInTitle, commandLine.targetClass.c_str());
+  PluginSession plugin(commandLine.dllPath, commandLine.timeoutMs,
                        hostkit::KeyboardCapture::Delivery::Swallow);
   if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
 
@@ -78,8 +79,8 @@ int ShowInfo(const Session& session) {
 
 }  // namespace
 
-int Info(const Session& session) {
-  return Supervised([&] { return ShowInfo(session); });
+int Info(const CommandLine& commandLine) {
+  return Supervised([&] { return ShowInfo(commandLine); });
 }
 
 }  // namespace plughost

@@ -2,18 +2,18 @@
 // README's Markdown table.
 
 #include "tools/hostkit/stand_in_window.h"
+#include "tools/plughost/command_errors.h"
 #include "tools/plughost/commands.h"
-#include "tools/plughost/fatal_report.h"
 #include "tools/plughost/plugin_session.h"
 
 namespace plughost {
 
 namespace {
 
-int ProbeKeymap(const Session& session) {
-  hostkit::StandInWindow target(hostkit::StandInTitle, session.targetClass.c_str());
+int ProbeKeymap(const CommandLine& commandLine) {
+  hostkit::StandInWindow target(hostkit::StandInTitle, commandLine.targetClass.c_str());
   // Swallowed: probing must not type into anything on the user's desktop.
-  PluginSession plugin(session.dllPath, session.timeoutMs,
+  PluginSession plugin(commandLine.dllPath, commandLine.timeoutMs,
                        hostkit::KeyboardCapture::Delivery::Swallow);
   if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
 
@@ -63,8 +63,8 @@ int ProbeKeymap(const Session& session) {
 
 }  // namespace
 
-int Keymap(const Session& session) {
-  return Supervised([&] { return ProbeKeymap(session); });
+int Keymap(const CommandLine& commandLine) {
+  return Supervised([&] { return ProbeKeymap(commandLine); });
 }
 
 }  // namespace plughost

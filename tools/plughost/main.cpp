@@ -105,8 +105,8 @@ int Run(int argc, char** argv) {
   }
 
   const std::string command = arguments.front();
-  plughost::Session session;
-  plughost::CheckOptions& check = session.check;
+  plughost::CommandLine commandLine;
+  plughost::CheckOptions& check = commandLine.check;
   std::vector<std::string> rest;
   bool checkOption = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -122,16 +122,16 @@ int Run(int argc, char** argv) {
                            argument == "--events";
     checkOption = checkOption || checkOnly;
     if (argument == "--target") {
-      session.openTarget = true;
+      commandLine.openTarget = true;
     } else if (argument == "--target-class") {
-      session.targetClass = arguments[++i];
-      if (session.targetClass.empty()) return Usage("--target-class needs a class name");
+      commandLine.targetClass = arguments[++i];
+      if (commandLine.targetClass.empty()) return Usage("--target-class needs a class name");
     } else if (argument == "--timeout") {
       std::string error;
       const auto timeout = plughost::ParseTimeoutArgument(arguments[++i], error);
       if (!timeout) return Usage(error);
-      session.timeoutMs = *timeout;
-      session.timeoutGiven = true;
+      commandLine.timeoutMs = *timeout;
+      commandLine.timeoutGiven = true;
     } else if (argument == "--list") {
       check.list = true;
     } else if (argument == "--json") {
@@ -174,24 +174,24 @@ int Run(int argc, char** argv) {
         "--list, --json, --junit, --include, --exclude, --warnings-as-errors, --seed "
         "and --events go with check");
   }
-  if (session.openTarget && command != "info" && command != "press") {
+  if (commandLine.openTarget && command != "info" && command != "press") {
     return Usage("--target goes with info and press");
   }
   if (command == "check") {
     if (check.list) {
       if (!rest.empty()) return Usage("check --list takes no DLL");
-      return plughost::Check(session);
+      return plughost::Check(commandLine);
     }
     if (rest.empty()) return Usage("check needs the path of a plug-in DLL");
     check.paths = rest;
-    return plughost::Check(session);
+    return plughost::Check(commandLine);
   }
   if (rest.empty()) return Usage(command + " needs the path of a plug-in DLL");
-  session.dllPath = rest.front();
+  commandLine.dllPath = rest.front();
   rest.erase(rest.begin());
 
   if (command == "press") {
-    if (rest.empty()) return plughost::PressFromInput(session, stdin);
+    if (rest.empty()) return plughost::PressFromInput(commandLine, stdin);
     std::vector<plughost::KeyArgument> keys;
     for (const std::string& text : rest) {
       std::string error;
@@ -199,12 +199,12 @@ int Run(int argc, char** argv) {
       if (!key) return Usage(error);
       keys.push_back(*key);
     }
-    return plughost::Press(session, keys);
+    return plughost::Press(commandLine, keys);
   }
   if (!rest.empty()) return Usage(command + " takes only the DLL, not '" + rest.front() + "'");
-  if (command == "info") return plughost::Info(session);
-  if (command == "keymap") return plughost::Keymap(session);
-  return plughost::About(session);
+  if (command == "info") return plughost::Info(commandLine);
+  if (command == "keymap") return plughost::Keymap(commandLine);
+  return plughost::About(commandLine);
 }
 
 }  // namespace

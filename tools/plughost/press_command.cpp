@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "tools/hostkit/stand_in_window.h"
+#include "tools/plughost/command_errors.h"
 #include "tools/plughost/commands.h"
-#include "tools/plughost/fatal_report.h"
 #include "tools/plughost/plugin_session.h"
 
 namespace plughost {
@@ -14,21 +14,21 @@ namespace {
 
 // Plays events as `next` hands them out, until it has no more; `next` returns a failure status
 // to stop the session there.
-int PressEach(const Session& session,
+int PressEach(const CommandLine& commandLine,
               const std::function<std::optional<int>(std::optional<KeyArgument>&)>& next) {
   std::optional<hostkit::StandInWindow> target;
-  if (session.openTarget) {
-    target.emplace(hostkit::StandInTitle, session.targetClass.c_str());
+  if (commandLine.openTarget) {
+    target.emplace(hostkit::StandInTitle, commandLine.targetClass.c_str());
     target->BringToFront();
   }
-  PluginSession plugin(session.dllPath, session.timeoutMs,
+  PluginSession plugin(commandLine.dllPath, commandLine.timeoutMs,
                        hostkit::KeyboardCapture::Delivery::PassThrough);
   if (!LoadOrSayWhyNot(plugin)) return PluginFailure;
-  if (FindWindowA(session.targetClass.c_str(), nullptr) == nullptr) {
+  if (FindWindowA(commandLine.targetClass.c_str(), nullptr) == nullptr) {
     std::printf(
         "No window of class \"%s\" exists (start Morlune, or use --target): the plug-in "
         "will handle nothing and nothing will be sent.\n",
-        session.targetClass.c_str());
+        commandLine.targetClass.c_str());
   }
 
   bool broke = false;
@@ -62,10 +62,10 @@ bool ReadLine(std::FILE* input, std::string& line) {
 
 }  // namespace
 
-int Press(const Session& session, const std::vector<KeyArgument>& keys) {
+int Press(const CommandLine& commandLine, const std::vector<KeyArgument>& keys) {
   std::size_t index = 0;
   return Supervised([&] {
-    return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+    return PressEach(commandLine, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
       if (index < keys.size()) key = keys[index++];
       return std::nullopt;
     });
@@ -73,10 +73,10 @@ int Press(const Session& session, const std::vector<KeyArgument>& keys) {
 }
 
 // Each line is played as soon as it is read, so the tool can be used interactively.
-int PressFromInput(const Session& session, std::FILE* input) {
+int PressFromInput(const CommandLine& commandLine, std::FILE* input) {
   int number = 0;
   return Supervised([&] {
-    return PressEach(session, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
+    return PressEach(commandLine, [&](std::optional<KeyArgument>& key) -> std::optional<int> {
       std::string line;
       while (ReadLine(input, line)) {
         ++number;

@@ -1,4 +1,4 @@
-#include "tools/plughost/fatal_report.h"
+#include "tools/plughost/command_errors.h"
 
 #include <cstdio>
 
