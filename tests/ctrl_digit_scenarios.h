@@ -3,6 +3,9 @@
 // The control-digit mode as scenarios of events and what each must give, written by hand. Played
 // on the key translation natively and on the DLL end to end, each side with its own runner.
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -66,4 +69,20 @@ inline const std::vector<CtrlDigitScenario>& CtrlDigitScenarios() {
        {{28, 1, true, 1, None}, {28, 1, true, 1, None}, {4, 1, true, 1, Plain4}}},
   };
   return scenarios;
+}
+
+// Plays the steps of `scenario` in order: `setTarget(present)` before each, then
+// `press(keyCode, keyState)`, whose outcome (handled, trace) is checked against the step.
+template <typename SetTarget, typename Press>
+void PlayCtrlDigitSteps(const CtrlDigitScenario& scenario, SetTarget setTarget, Press press) {
+  SCOPED_TRACE(scenario.name);
+  for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+    const CtrlDigitStep& step = scenario.steps[i];
+    setTarget(step.targetPresent);
+    const auto seen = press(step.keyCode, step.keyState);
+    EXPECT_EQ(seen.handled, step.handled)
+        << "step " << i << ": key " << step.keyCode << " state " << step.keyState;
+    EXPECT_EQ(seen.trace, step.trace)
+        << "step " << i << ": key " << step.keyCode << " state " << step.keyState;
+  }
 }

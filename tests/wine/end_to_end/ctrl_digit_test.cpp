@@ -1,6 +1,6 @@
 // The control-digit mode through the DLL, with Morlune's window there or not at each step.
 
-#include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "tests/ctrl_digit_scenarios.h"
@@ -11,19 +11,15 @@ namespace {
 
 TEST_F(EndToEnd, ControlDigitScenarios) {
   for (const CtrlDigitScenario& scenario : CtrlDigitScenarios()) {
-    SCOPED_TRACE(scenario.name);
     Reload();
     std::optional<hostkit::StandInWindow> morlune;
-    for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
-      const CtrlDigitStep& step = scenario.steps[i];
-      if (step.targetPresent && !morlune) morlune.emplace();
-      if (!step.targetPresent) morlune.reset();
-      const Outcome seen = Press(step.keyCode, step.keyState);
-      EXPECT_EQ(seen.handled, step.handled)
-          << "step " << i << ": key " << step.keyCode << " state " << step.keyState;
-      EXPECT_EQ(seen.trace, step.trace)
-          << "step " << i << ": key " << step.keyCode << " state " << step.keyState;
-    }
+    PlayCtrlDigitSteps(
+        scenario,
+        [&](bool present) {
+          if (present && !morlune) morlune.emplace();
+          if (!present) morlune.reset();
+        },
+        [&](std::uint16_t keyCode, std::uint16_t keyState) { return Press(keyCode, keyState); });
   }
 }
 
