@@ -1,6 +1,9 @@
 // The control-digit mode as short scenarios: key 28 switches it, three digits wrap in Ctrl and
 // then it switches itself off.
 
+#include <cstdint>
+
+#include "tests/ctrl_digit_scenarios.h"
 #include "tests/key_translation_fixture.h"
 
 namespace {
@@ -70,6 +73,15 @@ TEST_F(KeyTranslation, OnlyModeValueOneCountsAsOn) {
   EXPECT_EQ(Press(4).trace, "Num4↓ Num4↑");
   Press(28);
   ExpectMode(0, 0);
+}
+
+TEST_F(KeyTranslation, ScenariosWithTheTargetComingAndGoing) {
+  for (const CtrlDigitScenario& scenario : CtrlDigitScenarios()) {
+    state = {};
+    PlayCtrlDigitSteps(
+        scenario, [&](bool present) { recorder.targetPresent = present; },
+        [&](std::uint16_t keyCode, std::uint16_t keyState) { return Press(keyCode, keyState); });
+  }
 }
 
 }  // namespace

@@ -13,11 +13,7 @@ struct ProgramRun {
   std::string err;
 };
 
-// The full path of `name` in this program's own folder.
-std::string ProgramBesideThisOne(const std::string& name);
-
-// The child's input is written whole before its output is read: fine for the few lines tests
-// send. `arguments` is appended to the quoted program path as it stands. False (with `error`) when
+// `arguments` is appended to the quoted program path as it stands. False (with `error`) when
 // the program could not be started or did not end within `timeoutMs`.
 bool RunProgramBesideThisOne(const std::string& program, const std::string& arguments,
                              const std::string& input, ProgramRun& run, std::string& error,

@@ -1,10 +1,9 @@
 #include "tests/wine/stand_in_morlune_process.h"
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
-
-#include "tests/wine/run_program.h"
 
 StandInMorluneProcess::StandInMorluneProcess() = default;
 
@@ -13,26 +12,9 @@ StandInMorluneProcess::~StandInMorluneProcess() {
 }
 
 bool StandInMorluneProcess::Start(std::string& error) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&output_, &writeEnd, &inheritable, 0)) {
-    error = "CreatePipe failed";
-    return false;
-  }
-  SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  std::string commandLine = "\"" + ProgramBesideThisOne("stand_in_morlune.exe") + "\"";
-  const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process_);
-  CloseHandle(writeEnd);
-  if (!started) {
-    error = "cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")";
+  program_.emplace();
+  if (!program_->Start("stand_in_morlune.exe", "", "", error)) {
+    program_.reset();
     return false;
   }
   reader_ = std::thread([this] { ReadLines(); });
@@ -48,21 +30,12 @@ bool StandInMorluneProcess::Start(std::string& error) {
 }
 
 void StandInMorluneProcess::ReadLines() {
-  // Polled, and ended by the process's end rather than the pipe's: Wine's background programs
-  // may inherit the write end and keep the pipe open.
   std::string pending;
-  char buffer[512];
   for (;;) {
-    const bool processEnded = WaitForSingleObject(process_.hProcess, 5) == WAIT_OBJECT_0;
-    DWORD available = 0;
-    DWORD got = 0;
-    if (!PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr)) break;
-    if (available == 0) {
-      if (processEnded) break;
-      continue;
-    }
-    if (!ReadFile(output_, buffer, sizeof buffer, &got, nullptr) || got == 0) break;
-    pending.append(buffer, got);
+    std::string errors;
+    const bool processEnded = program_->Poll(5, pending, errors);
+    // What the stand-in says went wrong belongs in this program's log.
+    if (!errors.empty()) std::fputs(errors.c_str(), stderr);
     std::size_t end;
     while ((end = pending.find('\n')) != std::string::npos) {
       const std::string line = pending.substr(0, end);
@@ -85,6 +58,7 @@ void StandInMorluneProcess::ReadLines() {
       }
       changed_.notify_all();
     }
+    if (processEnded) break;
   }
   std::lock_guard lock(mutex_);
   ended_ = true;
@@ -105,16 +79,10 @@ bool StandInMorluneProcess::WaitForNextMarker(std::vector<keytrace::KeyEvent>& k
 }
 
 void StandInMorluneProcess::Close() {
-  if (process_.hProcess == nullptr) return;
+  if (!program_) return;
   if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 1);
-  }
+  if (!program_->WaitForEnd(30000)) program_->Terminate();
   if (reader_.joinable()) reader_.join();
-  CloseHandle(process_.hProcess);
-  CloseHandle(process_.hThread);
-  CloseHandle(output_);
-  process_ = {};
-  output_ = nullptr;
+  program_.reset();
   window_ = nullptr;
 }

@@ -7,10 +7,12 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/wine/piped_program.h"
 #include "tools/keytrace/key_trace.h"
 
 class StandInMorluneProcess {
@@ -22,7 +24,6 @@ class StandInMorluneProcess {
 
   // Starts the process and waits until its window exists; false (with `error`) otherwise.
   bool Start(std::string& error);
-  [[nodiscard]] HWND window() const { return window_; }
 
   // Waits until the window has received the next marker release (F24 up, injected by a
   // KeyboardCapture::Sync), then returns the other key messages received before it.
@@ -35,8 +36,7 @@ class StandInMorluneProcess {
  private:
   void ReadLines();
 
-  PROCESS_INFORMATION process_{};
-  HANDLE output_ = nullptr;
+  std::optional<PipedProgram> program_;
   HWND window_ = nullptr;
   std::thread reader_;
 

@@ -15,8 +15,11 @@ BOOL CALLBACK RecordExisting(HWND window, LPARAM windows) {
 
 }  // namespace
 
-WindowCloser::WindowCloser(DWORD processId) : processId_(processId) {
-  EnumWindows(&RecordExisting, reinterpret_cast<LPARAM>(&before_));
+WindowCloser::WindowCloser(DWORD processId, Closes closes)
+    : processId_(processId), closes_(closes) {
+  if (closes_ == Closes::NewWindows) {
+    EnumWindows(&RecordExisting, reinterpret_cast<LPARAM>(&before_));
+  }
   thread_ = std::thread([this] {
     while (!stop_) {
       EnumWindows(&Visit, reinterpret_cast<LPARAM>(this));
@@ -45,7 +48,7 @@ BOOL CALLBACK WindowCloser::Visit(HWND window, LPARAM self) {
 bool WindowCloser::Watched(HWND window) const {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  return process == processId_ && IsWindowVisible(window);
+  return (processId_ == AnyProcess || process == processId_) && IsWindowVisible(window);
 }
 
 void WindowCloser::Close(HWND window) {
@@ -53,6 +56,7 @@ void WindowCloser::Close(HWND window) {
   char className[64] = {};
   GetClassNameA(window, className, sizeof className);
   const bool dialog = std::strcmp(className, "#32770") == 0;
+  if (!dialog && closes_ == Closes::Dialogs) return;
   if (seen_.insert(window).second) {
     char title[256] = {};
     GetWindowTextA(window, title, sizeof title);

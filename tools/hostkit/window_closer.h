@@ -2,8 +2,9 @@
 
 // Closes every window of one process that shows up while it runs, except those there before,
 // and remembers each: a plug-in's Configure may open windows with nobody there to close them.
-// Dialogs are cancelled where they have a Cancel button and confirmed otherwise, other windows
-// get WM_CLOSE.
+// Or it closes dialogs alone, open already or not, and leaves other windows be: for a caller
+// whose own windows come and go meanwhile. Dialogs are cancelled where they have a Cancel
+// button and confirmed otherwise, other windows get WM_CLOSE.
 
 #include <windows.h>
 
@@ -23,8 +24,13 @@ struct ClosedWindow {
 
 class WindowCloser {
  public:
+  enum class Closes { NewWindows, Dialogs };
+  // For a process that is not known, such as one a child starts: no window belongs to process 0.
+  static constexpr DWORD AnyProcess = 0;
+
   // Watches the windows of process `processId`; this one by default.
-  explicit WindowCloser(DWORD processId = GetCurrentProcessId());
+  explicit WindowCloser(DWORD processId = GetCurrentProcessId(),
+                        Closes closes = Closes::NewWindows);
   ~WindowCloser();
   WindowCloser(const WindowCloser&) = delete;
   WindowCloser& operator=(const WindowCloser&) = delete;
@@ -38,6 +44,7 @@ class WindowCloser {
   [[nodiscard]] bool Watched(HWND window) const;
 
   const DWORD processId_;
+  const Closes closes_;
   std::set<HWND> before_;
   std::set<HWND> seen_;
   std::vector<ClosedWindow> closed_;

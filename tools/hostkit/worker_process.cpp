@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tools/hostkit/exception_text.h"
+#include "tools/hostkit/pipe_drain.h"
 #include "tools/hostkit/plugin_library.h"
 #include "tools/hostkit/plugin_worker.h"
 
@@ -101,15 +102,9 @@ WorkerProcess::~WorkerProcess() {
 }
 
 void WorkerProcess::DrainOutput() {
-  DWORD available = 0;
-  char buffer[4096];
-  while (PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-    DWORD got = 0;
-    if (!ReadFile(output_, buffer, sizeof buffer, &got, nullptr) || got == 0) return;
-    // The end is kept: a runtime's report of how the process ends comes last.
-    outputText_.append(buffer, got);
-    if (outputText_.size() > OutputKept) outputText_.erase(0, outputText_.size() - OutputKept);
-  }
+  DrainPipe(output_, outputText_);
+  // The end is kept: a runtime's report of how the process ends comes last.
+  if (outputText_.size() > OutputKept) outputText_.erase(0, outputText_.size() - OutputKept);
 }
 
 void WorkerProcess::Lose(const std::string& account, LONG serial) {
