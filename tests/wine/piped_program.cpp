@@ -1,6 +1,6 @@
 #include "tests/wine/piped_program.h"
 
-#include "tools/hostkit/pipe_drain.h"
+#include "tools/hostkit/child_process.h"
 
 std::string ProgramBesideThisOne(const std::string& name) {
   char path[MAX_PATH];
@@ -35,17 +35,9 @@ bool PipedProgram::Start(const std::string& program, const std::string& argument
   }
   for (HANDLE ours : {inWrite, out_, err_}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
 
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = inRead;
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errWrite;
   commandLine_ = "\"" + ProgramBesideThisOne(program) + "\"";
   if (!arguments.empty()) commandLine_ += " " + arguments;
-  std::string mutableCommandLine = commandLine_;
-  const BOOL started = CreateProcessA(nullptr, mutableCommandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process_);
+  const bool started = hostkit::StartChild(commandLine_, inRead, outWrite, errWrite, 0, process_);
   for (HANDLE theirs : {inRead, outWrite, errWrite}) CloseHandle(theirs);
   if (!started) {
     error = "cannot start " + commandLine_ + " (error " + std::to_string(GetLastError()) + ")";

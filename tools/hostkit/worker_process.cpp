@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/hostkit/child_process.h"
 #include "tools/hostkit/exception_text.h"
-#include "tools/hostkit/pipe_drain.h"
 #include "tools/hostkit/plugin_library.h"
 #include "tools/hostkit/plugin_worker.h"
 
@@ -61,18 +61,12 @@ WorkerProcess::WorkerProcess(DWORD timeoutMs, LONG firstSerial)
 
   HANDLE input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                              OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input;
-  startup.hStdOutput = outputWrite;
-  startup.hStdError = outputWrite;
-  std::string commandLine = "\"" + OwnProgram() + "\" " + WorkerOption + " " +
-                            HandleText(mapping_) + " " + HandleText(request_) + " " +
-                            HandleText(reply_) + " " + HandleText(self);
+  const std::string commandLine = "\"" + OwnProgram() + "\" " + WorkerOption + " " +
+                                  HandleText(mapping_) + " " + HandleText(request_) + " " +
+                                  HandleText(reply_) + " " + HandleText(self);
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const bool started =
+      StartChild(commandLine, input, outputWrite, outputWrite, CREATE_NO_WINDOW, process);
   const DWORD startError = GetLastError();
   for (HANDLE theirs : {self, outputWrite, input}) {
     if (theirs != INVALID_HANDLE_VALUE) CloseHandle(theirs);
