@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/pe_image_builder.h"
+#include "tests/native/pe_image_builder.h"
 
 namespace {
 

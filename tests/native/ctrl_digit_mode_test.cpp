@@ -1,7 +1,7 @@
 // The control-digit mode as short scenarios: key 28 switches it, three digits wrap in Ctrl and
 // then it switches itself off.
 
-#include "tests/key_translation_fixture.h"
+#include "tests/native/key_translation_fixture.h"
 
 namespace {
 
