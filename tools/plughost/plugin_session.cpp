@@ -271,7 +271,7 @@ bool PluginSession::CollectAndRelease(Injected& injected, DWORD syncTimeoutMs) {
     all.push_back(event);
     // The hook may see a key a little after it was sent, once its call has returned: one seen
     // that soon is the call's.
-    const LONG serial = key.serial != 0                                      ? key.serial
+    const LONG serial = key.serial != 0                                        ? key.serial
                         : key.lastSerial != 0 && key.msAfterReturn < HookLagMs ? key.lastSerial
                                                                                : 0;
     if (serial != 0) {
