@@ -11,16 +11,16 @@ using keytrace::FormatTrace;
 using keytrace::KeyEvent;
 using keytrace::KeyName;
 
-constexpr std::uint8_t kCtrl = 0x11;
-constexpr std::uint8_t kShift = 0x10;
-constexpr std::uint8_t kPageDown = 0x22;
-constexpr std::uint8_t kF6 = 0x75;
-constexpr std::uint8_t kNum4 = 0x64;
+constexpr std::uint8_t Ctrl = 0x11;
+constexpr std::uint8_t Shift = 0x10;
+constexpr std::uint8_t PageDown = 0x22;
+constexpr std::uint8_t F6 = 0x75;
+constexpr std::uint8_t Num4 = 0x64;
 
 TEST(KeyTrace, NamesTheKeysThePluginSends) {
-  EXPECT_EQ(KeyName(kCtrl), "Ctrl");
-  EXPECT_EQ(KeyName(kPageDown), "PgDn");
-  EXPECT_EQ(KeyName(kNum4), "Num4");
+  EXPECT_EQ(KeyName(Ctrl), "Ctrl");
+  EXPECT_EQ(KeyName(PageDown), "PgDn");
+  EXPECT_EQ(KeyName(Num4), "Num4");
   EXPECT_EQ(KeyName(0x7A), "F11");
   EXPECT_EQ(KeyName(0x6E), "Num.");
   EXPECT_EQ(KeyName('7'), "7");
@@ -29,7 +29,7 @@ TEST(KeyTrace, NamesTheKeysThePluginSends) {
 
 TEST(KeyTrace, TraceShowsEveryEventInOrder) {
   EXPECT_EQ(FormatTrace({}), "(nothing)");
-  EXPECT_EQ(FormatTrace({{kCtrl, true}, {kPageDown, true}, {kPageDown, false}, {kCtrl, false}}),
+  EXPECT_EQ(FormatTrace({{Ctrl, true}, {PageDown, true}, {PageDown, false}, {Ctrl, false}}),
             "Ctrl↓ PgDn↓ PgDn↑ Ctrl↑");
 }
 
@@ -39,42 +39,37 @@ TEST(KeyTrace, ChordsGroupWellNestedPresses) {
     const char* chords;
   };
   const Case cases[] = {
-      {{{kF6, true}, {kF6, false}}, "F6"},
-      {{{kCtrl, true}, {kPageDown, true}, {kPageDown, false}, {kCtrl, false}}, "Ctrl+PgDn"},
-      {{{kCtrl, true},
-        {kShift, true},
-        {kNum4, true},
-        {kNum4, false},
-        {kShift, false},
-        {kCtrl, false}},
+      {{{F6, true}, {F6, false}}, "F6"},
+      {{{Ctrl, true}, {PageDown, true}, {PageDown, false}, {Ctrl, false}}, "Ctrl+PgDn"},
+      {{{Ctrl, true}, {Shift, true}, {Num4, true}, {Num4, false}, {Shift, false}, {Ctrl, false}},
        "Ctrl+Shift+Num4"},
-      {{{kF6, true}, {kF6, false}, {kCtrl, true}, {kNum4, true}, {kNum4, false}, {kCtrl, false}},
+      {{{F6, true}, {F6, false}, {Ctrl, true}, {Num4, true}, {Num4, false}, {Ctrl, false}},
        "F6 Ctrl+Num4"},
-      {{{kCtrl, true}, {kCtrl, false}}, "Ctrl"},  // a modifier tapped alone
+      {{{Ctrl, true}, {Ctrl, false}}, "Ctrl"},  // a modifier tapped alone
   };
   for (const Case& c : cases) EXPECT_EQ(FormatChords(c.events), c.chords) << FormatTrace(c.events);
 }
 
 TEST(KeyTrace, ChordsFallBackToTheTraceWhenNotWellNested) {
   const std::vector<std::vector<KeyEvent>> odd = {
-      {{kCtrl, true}, {kPageDown, true}, {kPageDown, false}},          // Ctrl left down
-      {{kF6, true}},                                                   // never released
-      {{kF6, false}},                                                  // released, never pressed
-      {{kCtrl, true}, {kNum4, true}, {kCtrl, false}, {kNum4, false}},  // crossed
+      {{Ctrl, true}, {PageDown, true}, {PageDown, false}},         // Ctrl left down
+      {{F6, true}},                                                // never released
+      {{F6, false}},                                               // released, never pressed
+      {{Ctrl, true}, {Num4, true}, {Ctrl, false}, {Num4, false}},  // crossed
   };
   for (const auto& events : odd) EXPECT_EQ(FormatChords(events), FormatTrace(events));
 }
 
 TEST(KeyTrace, HeldKeysFollowPressesAcrossCalls) {
   keytrace::HeldKeys held;
-  held.Apply({{kCtrl, true}, {kPageDown, true}, {kPageDown, false}});
-  EXPECT_EQ(held.Down(), std::vector<std::uint8_t>{kCtrl});
-  held.Apply({{kF6, true}, {kF6, false}, {kShift, true}});
+  held.Apply({{Ctrl, true}, {PageDown, true}, {PageDown, false}});
+  EXPECT_EQ(held.Down(), std::vector<std::uint8_t>{Ctrl});
+  held.Apply({{F6, true}, {F6, false}, {Shift, true}});
   EXPECT_EQ(keytrace::KeyList(held.Down()), "Shift and Ctrl");
-  held.Apply({{kCtrl, false}});  // a later call releases it
-  held.Release(kShift);
+  held.Apply({{Ctrl, false}});  // a later call releases it
+  held.Release(Shift);
   EXPECT_EQ(keytrace::KeyList(held.Down()), "(none)");
-  held.Apply({{kF6, false}});  // released, never pressed: nothing held
+  held.Apply({{F6, false}});  // released, never pressed: nothing held
   EXPECT_TRUE(held.Down().empty());
 }
 
