@@ -39,11 +39,14 @@ if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   list(APPEND MORLUNE_FREESTANDING_FLAGS -Oz -flto=full)
 endif()
 
-function(morlune_sanitize target)
+# morlune_sanitize(TARGET...)
+function(morlune_sanitize)
   if(MORLUNE_SANITIZERS)
-    target_compile_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS}
-                                             -fno-sanitize-recover=all -fno-omit-frame-pointer)
-    target_link_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS})
+    foreach(target IN LISTS ARGN)
+      target_compile_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS}
+                                               -fno-sanitize-recover=all -fno-omit-frame-pointer)
+      target_link_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS})
+    endforeach()
   endif()
 endfunction()
 
