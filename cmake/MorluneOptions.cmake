@@ -7,6 +7,13 @@ option(MORLUNE_RELEASE "This build makes the release" OFF)
 # CTest run too, under the same Wine, with NAME appended to their test names. Build it first.
 set(MORLUNE_SECOND_BUILD "" CACHE PATH "Build folder of another toolchain's win32 build")
 set(MORLUNE_SECOND_BUILD_NAME "" CACHE STRING "Suffix for its tests' names")
+# Its absence would otherwise show only when its tests run.
+if(MORLUNE_SECOND_BUILD AND NOT EXISTS ${MORLUNE_SECOND_BUILD}/CMakeCache.txt)
+  message(FATAL_ERROR
+    "MORLUNE_SECOND_BUILD is ${MORLUNE_SECOND_BUILD}, which holds no configured build (no "
+    "CMakeCache.txt). Make it first; for the win32-clang preset's build/win32:\n"
+    "  cmake --preset win32 && cmake --build --preset win32")
+endif()
 # Most hosts run on 64-bit Windows, where a 32-bit program runs under WoW64: this build's smoke
 # test, end-to-end suite and conformance check of Morlune.dll run a second time in a 64-bit Wine
 # prefix (tests named ..._wow64).
@@ -32,11 +39,14 @@ if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   list(APPEND MORLUNE_FREESTANDING_FLAGS -Oz -flto=full)
 endif()
 
-function(morlune_sanitize target)
+# morlune_sanitize(TARGET...)
+function(morlune_sanitize)
   if(MORLUNE_SANITIZERS)
-    target_compile_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS}
-                                             -fno-sanitize-recover=all -fno-omit-frame-pointer)
-    target_link_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS})
+    foreach(target IN LISTS ARGN)
+      target_compile_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS}
+                                               -fno-sanitize-recover=all -fno-omit-frame-pointer)
+      target_link_options(${target} PRIVATE -fsanitize=${MORLUNE_SANITIZERS})
+    endforeach()
   endif()
 endfunction()
 

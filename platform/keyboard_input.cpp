@@ -4,8 +4,12 @@
 
 namespace platform {
 
-void KeyDown(std::uint8_t vk) { keybd_event(vk, 0, 0, 0); }
+void KeyDown(std::uint8_t vk) {
+  keybd_event(vk, 0, 0, 0);
+}
 
-void KeyUp(std::uint8_t vk) { keybd_event(vk, 0, KEYEVENTF_KEYUP, 0); }
+void KeyUp(std::uint8_t vk) {
+  keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+}
 
 }  // namespace platform

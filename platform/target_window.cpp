@@ -4,8 +4,12 @@
 
 namespace platform {
 
-HWND FindTargetWindow() { return FindWindowA(TargetWindowClass, nullptr); }
+HWND FindTargetWindow() {
+  return FindWindowA(TargetWindowClass, nullptr);
+}
 
-bool IsTargetPresent() { return FindTargetWindow() != nullptr; }
+bool IsTargetPresent() {
+  return FindTargetWindow() != nullptr;
+}
 
 }  // namespace platform

@@ -10,7 +10,8 @@ inline constexpr const char* AboutCaption = "About";
 inline constexpr const char* AboutText = "Morlune 1.99+ Remote Wonder Plug-In " MORLUNE_PLUGIN_DATE
                                          "\n"
                                          "\n"
-                                         "See " MORLUNE_NEWS_URL "\n"
+                                         "See " MORLUNE_NEWS_URL
+                                         "\n"
                                          "for news and latest version";
 
 }  // namespace plugin

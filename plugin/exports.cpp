@@ -22,21 +22,25 @@ constinit keys::CtrlDigitState ctrlDigitState{};
 
 extern "C" {
 
-std::int32_t __cdecl WhatKeysDoYouWant() { return WantedKeysMask; }
+std::int32_t __cdecl WhatKeysDoYouWant() {
+  return WantedKeysMask;
+}
 
 // Declares no parameters and reads none: the host may pass any number.
-std::int32_t __cdecl EnumerateProgrammableFunction() { return 0; }
+std::int32_t __cdecl EnumerateProgrammableFunction() {
+  return 0;
+}
 
 std::int32_t __cdecl Configure(HWND__* owner) {
   return platform::ShowAboutBox(owner, plugin::AboutText, plugin::AboutCaption);
 }
 
-std::int32_t __cdecl AreYouInFocus() { return platform::IsTargetPresent() ? 1 : 0; }
+std::int32_t __cdecl AreYouInFocus() {
+  return platform::IsTargetPresent() ? 1 : 0;
+}
 
-std::int32_t __cdecl HandleKey(std::uint32_t first, std::uint32_t keyCode,
-                               std::uint32_t keyState) {
-  return keys::HandleKey(ctrlDigitState, platform::WindowsKeystrokeSink, first, keyCode,
-                         keyState);
+std::int32_t __cdecl HandleKey(std::uint32_t first, std::uint32_t keyCode, std::uint32_t keyState) {
+  return keys::HandleKey(ctrlDigitState, platform::WindowsKeystrokeSink, first, keyCode, keyState);
 }
 
 }  // extern "C"

@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev libgtest-dev  # build, tests, lint
+  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev     # build, tests
+  clang-tidy clang-format shellcheck git                         # lint, style
   g++-mingw-w64-i686 binutils-mingw-w64-i686                     # the DLL, with GCC
   clang-19 lld-19 llvm-19                                        # the DLL, with clang
   wine wine32:i386 wine64 xvfb python3-pefile                    # running and checking it

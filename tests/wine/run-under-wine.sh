@@ -2,6 +2,7 @@
 # The cross-compiling emulator: runs a Windows program under Wine on the fixture's display. The
 # program finds in MORLUNE_WINE_VIA (qemu or native) how Wine's 32-bit loader runs.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/wine-env.sh
 source "$(dirname "$0")/wine-env.sh" "$1"
 shift
 if [ ! -f "$state/display" ]; then

@@ -5,6 +5,7 @@
 #   start-wine.sh STATE [win32|win64]
 # win64 makes a 64-bit prefix, where 32-bit programs run under WoW64.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/wine-env.sh
 source "$(dirname "$0")/wine-env.sh" "$1" "${2:-win32}"
 case "$WINEARCH" in
   win32 | win64) ;;

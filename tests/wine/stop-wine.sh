@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Test fixture clean-up: stops this prefix's wineserver and the Xvfb this fixture started.
 set -uo pipefail
+# shellcheck source=SCRIPTDIR/wine-env.sh
 source "$(dirname "$0")/wine-env.sh" "$1"
 [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
 if [ -f "$state/xvfb.pid" ]; then

@@ -12,7 +12,7 @@ struct NamedKey {
 
 // Written from the Windows virtual-key list, not from the plug-in's tables, so a wrong code in
 // the plug-in shows up as a wrong name.
-constexpr NamedKey kNames[] = {
+constexpr NamedKey Names[] = {
     {0x08, "Backspace"}, {0x09, "Tab"},     {0x0D, "Enter"},  {0x10, "Shift"},  {0x11, "Ctrl"},
     {0x12, "Alt"},       {0x1B, "Esc"},     {0x20, "Space"},  {0x21, "PgUp"},   {0x22, "PgDn"},
     {0x23, "End"},       {0x24, "Home"},    {0x25, "Left"},   {0x26, "Up"},     {0x27, "Right"},
@@ -33,7 +33,7 @@ std::string KeyName(std::uint8_t vk) {
   if (vk >= 0x41 && vk <= 0x5A) return {static_cast<char>(vk)};  // 'A'..'Z'
   if (vk >= 0x60 && vk <= 0x69) return "Num" + std::to_string(vk - 0x60);
   if (vk >= 0x70 && vk <= 0x87) return "F" + std::to_string(vk - 0x70 + 1);
-  for (const NamedKey& named : kNames) {
+  for (const NamedKey& named : Names) {
     if (named.vk == vk) return named.name;
   }
   char hex[16];

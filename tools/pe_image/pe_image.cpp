@@ -12,30 +12,30 @@ namespace {
 
 // The file may be anyone's: every count below is capped so that no input can make the parser
 // take unbounded time or memory, whatever its offsets point at.
-constexpr std::size_t kMaxSections = 96;  // what Windows XP loads; real plug-ins have a handful
-constexpr std::size_t kMaxNameLength = 4096;
-constexpr std::size_t kMaxNameBytes = std::size_t{16} << 20;
-constexpr std::size_t kMaxExportFunctions = 65536;  // ordinals are 16-bit
-constexpr std::size_t kMaxImportedModules = 4096;
-constexpr std::size_t kMaxImportedFunctions = 65536;
-constexpr std::uint64_t kMaxFileSize = std::uint64_t{256} << 20;
+constexpr std::size_t MaxSections = 96;  // what Windows XP loads; real plug-ins have a handful
+constexpr std::size_t MaxNameLength = 4096;
+constexpr std::size_t MaxNameBytes = std::size_t{16} << 20;
+constexpr std::size_t MaxExportFunctions = 65536;  // ordinals are 16-bit
+constexpr std::size_t MaxImportedModules = 4096;
+constexpr std::size_t MaxImportedFunctions = 65536;
+constexpr std::uint64_t MaxFileSize = std::uint64_t{256} << 20;
 
-constexpr std::uint16_t kFileRelocsStripped = 0x0001;
-constexpr std::uint16_t kFileDll = 0x2000;
-constexpr std::uint16_t kDllDynamicBase = 0x0040;
-constexpr std::uint16_t kDllNxCompat = 0x0100;
-constexpr std::uint16_t kDllNoSeh = 0x0400;
-constexpr std::uint16_t kMagicPe32 = 0x10B;
-constexpr std::uint16_t kMagicPe32Plus = 0x20B;
+constexpr std::uint16_t FileRelocsStripped = 0x0001;
+constexpr std::uint16_t FileDll = 0x2000;
+constexpr std::uint16_t DllDynamicBase = 0x0040;
+constexpr std::uint16_t DllNxCompat = 0x0100;
+constexpr std::uint16_t DllNoSeh = 0x0400;
+constexpr std::uint16_t MagicPe32 = 0x10B;
+constexpr std::uint16_t MagicPe32Plus = 0x20B;
 
-constexpr std::size_t kExportDirectory = 0;
-constexpr std::size_t kImportDirectory = 1;
-constexpr std::size_t kRelocationDirectory = 5;
-constexpr std::size_t kDirectoryCount = 16;
+constexpr std::size_t ExportDirectory = 0;
+constexpr std::size_t ImportDirectory = 1;
+constexpr std::size_t RelocationDirectory = 5;
+constexpr std::size_t DirectoryCount = 16;
 
-constexpr std::size_t kExportDirectorySize = 40;
-constexpr std::size_t kImportDescriptorSize = 20;
-constexpr std::size_t kSectionHeaderSize = 40;
+constexpr std::size_t ExportDirectorySize = 40;
+constexpr std::size_t ImportDescriptorSize = 20;
+constexpr std::size_t SectionHeaderSize = 40;
 
 std::string AtRva(std::uint64_t rva) {
   return " at RVA " + strings::Hex(rva);
@@ -115,18 +115,18 @@ class Parser {
   bool String(std::uint64_t rva, std::string_view what, std::string& out) {
     const std::span<const std::uint8_t> bytes = Mapped(rva);
     if (bytes.empty()) return Fail(std::string(what) + AtRva(rva) + " is outside the file");
-    const auto window = bytes.first(std::min(bytes.size(), kMaxNameLength + 1));
+    const auto window = bytes.first(std::min(bytes.size(), MaxNameLength + 1));
     const auto nul = std::find(window.begin(), window.end(), std::uint8_t{0});
     if (nul == window.end()) {
-      if (window.size() > kMaxNameLength) {
+      if (window.size() > MaxNameLength) {
         return Fail(std::string(what) + AtRva(rva) + " is longer than " +
-                    std::to_string(kMaxNameLength) + " bytes");
+                    std::to_string(MaxNameLength) + " bytes");
       }
       return Fail(std::string(what) + AtRva(rva) + " runs past the end of its section");
     }
     const auto length = static_cast<std::size_t>(nul - window.begin());
     nameBytes_ += length;
-    if (nameBytes_ > kMaxNameBytes) return Fail("names take more than 16 MiB");
+    if (nameBytes_ > MaxNameBytes) return Fail("names take more than 16 MiB");
     out.assign(window.begin(), nul);
     return true;
   }
@@ -145,15 +145,15 @@ class Parser {
     const std::uint16_t sectionCount = *FileValue<std::uint16_t>(fileHeader + 2);
     const std::uint16_t optionalHeaderSize = *FileValue<std::uint16_t>(fileHeader + 16);
     image.characteristics = *FileValue<std::uint16_t>(fileHeader + 18);
-    image.isDll = (image.characteristics & kFileDll) != 0;
+    image.isDll = (image.characteristics & FileDll) != 0;
 
     const std::uint64_t optionalHeader = fileHeader + 20;
     const auto magic = FileValue<std::uint16_t>(optionalHeader);
     if (optionalHeaderSize < 2 || !magic) return Fail("truncated optional header");
-    if (*magic != kMagicPe32 && *magic != kMagicPe32Plus) {
+    if (*magic != MagicPe32 && *magic != MagicPe32Plus) {
       return Fail("unknown optional header magic " + strings::Hex(*magic));
     }
-    image.isPe32 = *magic == kMagicPe32;
+    image.isPe32 = *magic == MagicPe32;
     thunkSize_ = image.isPe32 ? 4 : 8;
     const std::uint64_t directoriesOffset = image.isPe32 ? 96 : 112;
     if (optionalHeaderSize < directoriesOffset) {
@@ -168,12 +168,12 @@ class Parser {
     }
     sizeOfHeaders_ = *headersSize;
     image.dllCharacteristics = *dllCharacteristics;
-    image.dynamicBase = (image.dllCharacteristics & kDllDynamicBase) != 0;
-    image.nxCompat = (image.dllCharacteristics & kDllNxCompat) != 0;
-    image.noSeh = (image.dllCharacteristics & kDllNoSeh) != 0;
+    image.dynamicBase = (image.dllCharacteristics & DllDynamicBase) != 0;
+    image.nxCompat = (image.dllCharacteristics & DllNxCompat) != 0;
+    image.noSeh = (image.dllCharacteristics & DllNoSeh) != 0;
 
     const auto present = std::min<std::uint64_t>(
-        {*directoryCount, kDirectoryCount, (optionalHeaderSize - directoriesOffset) / 8});
+        {*directoryCount, DirectoryCount, (optionalHeaderSize - directoriesOffset) / 8});
     for (std::uint64_t i = 0; i < present; ++i) {
       const std::uint64_t at = optionalHeader + directoriesOffset + i * 8;
       const auto rva = FileValue<std::uint32_t>(at);
@@ -181,20 +181,20 @@ class Parser {
       if (!rva || !size) return Fail("truncated optional header");
       directories_.at(i) = {*rva, *size};
     }
-    const Directory& relocations = directories_[kRelocationDirectory];
+    const Directory& relocations = directories_[RelocationDirectory];
     image.hasRelocations = relocations.rva != 0 && relocations.size != 0 &&
-                           (image.characteristics & kFileRelocsStripped) == 0;
+                           (image.characteristics & FileRelocsStripped) == 0;
 
-    if (sectionCount > kMaxSections) {
+    if (sectionCount > MaxSections) {
       return Fail(std::to_string(sectionCount) + " sections: more than the " +
-                  std::to_string(kMaxSections) + " this reader takes");
+                  std::to_string(MaxSections) + " this reader takes");
     }
     const std::uint64_t sectionTable = optionalHeader + optionalHeaderSize;
-    if (sectionTable + std::uint64_t{sectionCount} * kSectionHeaderSize > bytes_.size()) {
+    if (sectionTable + std::uint64_t{sectionCount} * SectionHeaderSize > bytes_.size()) {
       return Fail("truncated section table");
     }
     for (std::uint64_t i = 0; i < sectionCount; ++i) {
-      const std::uint64_t at = sectionTable + i * kSectionHeaderSize;
+      const std::uint64_t at = sectionTable + i * SectionHeaderSize;
       sections_.push_back({*FileValue<std::uint32_t>(at + 12), *FileValue<std::uint32_t>(at + 8),
                            *FileValue<std::uint32_t>(at + 20), *FileValue<std::uint32_t>(at + 16)});
     }
@@ -202,9 +202,9 @@ class Parser {
   }
 
   bool ParseExports(PeImage& image) {
-    const Directory directory = directories_[kExportDirectory];
+    const Directory directory = directories_[ExportDirectory];
     if (directory.rva == 0 || directory.size == 0) return true;
-    const auto header = Array(directory.rva, 1, kExportDirectorySize);
+    const auto header = Array(directory.rva, 1, ExportDirectorySize);
     if (!header) return Fail("export directory" + AtRva(directory.rva) + " is truncated");
     const auto field = [&](std::size_t offset) {
       return LoadLittleEndian<std::uint32_t>(header->subspan(offset));
@@ -216,7 +216,7 @@ class Parser {
     if (nameRva != 0 && !String(nameRva, "export module name", image.exportModuleName)) {
       return false;
     }
-    if (image.exportFunctionCount > kMaxExportFunctions || nameCount > kMaxExportFunctions) {
+    if (image.exportFunctionCount > MaxExportFunctions || nameCount > MaxExportFunctions) {
       return Fail("export table of " + std::to_string(image.exportFunctionCount) +
                   " functions and " + std::to_string(nameCount) +
                   " names: more than 16-bit ordinals can number");
@@ -274,12 +274,12 @@ class Parser {
   }
 
   bool ParseImports(PeImage& image) {
-    const Directory directory = directories_[kImportDirectory];
+    const Directory directory = directories_[ImportDirectory];
     if (directory.rva == 0 || directory.size == 0) return true;
     std::size_t functionCount = 0;
     for (std::uint64_t i = 0;; ++i) {
-      const std::uint64_t rva = directory.rva + i * kImportDescriptorSize;
-      const auto descriptor = Array(rva, 1, kImportDescriptorSize);
+      const std::uint64_t rva = directory.rva + i * ImportDescriptorSize;
+      const auto descriptor = Array(rva, 1, ImportDescriptorSize);
       if (!descriptor) return Fail("import descriptor" + AtRva(rva) + " is truncated");
       const auto field = [&](std::size_t offset) {
         return LoadLittleEndian<std::uint32_t>(descriptor->subspan(offset));
@@ -289,8 +289,8 @@ class Parser {
       const std::uint32_t addressTable = field(16);
       // The loader stops at the first descriptor without a name or an address table.
       if (nameRva == 0 || addressTable == 0) return true;
-      if (image.imports.size() == kMaxImportedModules) {
-        return Fail("more than " + std::to_string(kMaxImportedModules) + " imported modules");
+      if (image.imports.size() == MaxImportedModules) {
+        return Fail("more than " + std::to_string(MaxImportedModules) + " imported modules");
       }
       ImportedModule module;
       if (!String(nameRva, "imported module name", module.name)) return false;
@@ -305,8 +305,8 @@ class Parser {
                                         ? LoadLittleEndian<std::uint32_t>(thunks.subspan(at))
                                         : LoadLittleEndian<std::uint64_t>(thunks.subspan(at));
         if (thunk == 0) break;
-        if (++functionCount > kMaxImportedFunctions) {
-          return Fail("more than " + std::to_string(kMaxImportedFunctions) + " imported functions");
+        if (++functionCount > MaxImportedFunctions) {
+          return Fail("more than " + std::to_string(MaxImportedFunctions) + " imported functions");
         }
         const std::uint64_t byOrdinal = std::uint64_t{1} << (thunkSize_ * 8 - 1);
         if ((thunk & byOrdinal) != 0) {
@@ -326,7 +326,7 @@ class Parser {
 
   std::span<const std::uint8_t> bytes_;
   std::vector<Section> sections_;
-  std::array<Directory, kDirectoryCount> directories_{};
+  std::array<Directory, DirectoryCount> directories_{};
   std::uint32_t sizeOfHeaders_ = 0;
   std::size_t thunkSize_ = 4;
   std::size_t nameBytes_ = 0;
@@ -361,7 +361,7 @@ std::optional<PeImage> ReadPeImage(const std::string& path, std::string& error) 
     return std::nullopt;
   }
   const std::streamoff size = file.tellg();
-  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxFileSize) {
+  if (size < 0 || static_cast<std::uint64_t>(size) > MaxFileSize) {
     error = path + " is larger than 256 MiB or cannot be read";
     return std::nullopt;
   }

@@ -12,8 +12,8 @@
 
 namespace pe_image {
 
-inline constexpr std::uint16_t kMachineI386 = 0x14C;
-inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
+inline constexpr std::uint16_t MachineI386 = 0x14C;
+inline constexpr std::uint16_t MachineAmd64 = 0x8664;
 
 struct ExportedFunction {
   std::uint32_t ordinal;
@@ -28,7 +28,7 @@ struct ImportedModule {
 };
 
 struct PeImage {
-  std::uint16_t machine = 0;  // kMachineI386 for 32-bit x86
+  std::uint16_t machine = 0;  // MachineI386 for 32-bit x86
   std::uint16_t characteristics = 0;
   bool isDll = false;
   bool isPe32 = false;  // 32-bit optional header; false for PE32+

@@ -29,7 +29,7 @@ std::string ImportsText(const pe_image::PeImage& image) {
 void CheckFileKind(CheckContext& context) {
   const pe_image::PeImage* image = context.image();
   if (image == nullptr) return context.Fail(context.imageError());
-  if (!image->isDll || image->machine != pe_image::kMachineI386 || !image->isPe32) {
+  if (!image->isDll || image->machine != pe_image::MachineI386 || !image->isPe32) {
     return context.Fail(std::string(image->isDll ? "a DLL" : "a program, not a DLL") +
                         " for machine " + strings::Hex(image->machine, 4) +
                         (image->isPe32 ? "" : " (64-bit)") +

@@ -109,7 +109,7 @@ class Runner {
   std::optional<std::string> WhyNot(Needs needs) {
     if (needs == Needs::Nothing) return std::nullopt;
     const pe_image::PeImage* image = context_.image();
-    if (image == nullptr || !image->isDll || image->machine != pe_image::kMachineI386 ||
+    if (image == nullptr || !image->isDll || image->machine != pe_image::MachineI386 ||
         !image->isPe32) {
       return "the file is not a 32-bit Windows DLL";
     }

@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr std::int32_t kWantedKeys = 0x3FF8;
+constexpr std::int32_t WantedKeys = 0x3FF8;
 
 bool TargetPresent() {
   return FindWindowA(hostkit::MorluneWindowClass, nullptr) != nullptr;
@@ -145,7 +145,7 @@ BOOL WINAPI DllMain(HINSTANCE /*module*/, DWORD reason, LPVOID /*reserved*/) {
 }
 
 std::int32_t SAMPLE_EXPORT WhatKeysDoYouWant() {
-  return kWantedKeys;
+  return WantedKeys;
 }
 
 // Two arguments, so that the stdcall build removes 8 bytes; the correct one reads none.

@@ -28,7 +28,9 @@ void Up(void* context, keys::VirtualKey vk) {
   if (--observer.held[vk] < 0) __builtin_trap();  // released without being pressed
 }
 
-bool Present(void* context) { return static_cast<Observer*>(context)->targetPresent; }
+bool Present(void* context) {
+  return static_cast<Observer*>(context)->targetPresent;
+}
 
 void Require(bool condition) {
   if (!condition) __builtin_trap();

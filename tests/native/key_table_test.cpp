@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "tests/expected_key_map.h"
-#include "tests/key_translation_fixture.h"
+#include "tests/native/key_translation_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "keys/handle_key.h"
-#include "tests/recording_sink.h"
+#include "tests/native/recording_sink.h"
 
 // A fresh plug-in state for every test, and the check that no test leaves a key down.
 class KeyTranslation : public ::testing::Test {

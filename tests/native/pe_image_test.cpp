@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/pe_image_builder.h"
+#include "tests/native/pe_image_builder.h"
 
 namespace {
 
@@ -23,20 +23,20 @@ using pe_image::FindDecoratedExport;
 using pe_image::ParsePeImage;
 using pe_image_builder::AddExports;
 using pe_image_builder::AddImports;
+using pe_image_builder::FileHeader;
+using pe_image_builder::HeadersSize;
 using pe_image_builder::ImageBuilder;
-using pe_image_builder::kFileHeader;
-using pe_image_builder::kHeadersSize;
-using pe_image_builder::kOptionalHeader;
-using pe_image_builder::kPeOffset;
-using pe_image_builder::kSectionRva;
+using pe_image_builder::OptionalHeader;
+using pe_image_builder::PeOffset;
 using pe_image_builder::SampleDll;
+using pe_image_builder::SectionRva;
 
 TEST(PeImage, ReadsHeadersExportsAndImportsOfADll) {
   const SampleDll dll;
   std::string error;
   const auto image = ParsePeImage(dll.bytes, error);
   ASSERT_TRUE(image) << error;
-  EXPECT_EQ(image->machine, pe_image::kMachineI386);
+  EXPECT_EQ(image->machine, pe_image::MachineI386);
   EXPECT_TRUE(image->isDll);
   EXPECT_TRUE(image->isPe32);
   EXPECT_EQ(image->dllCharacteristics, 0x0540);
@@ -96,13 +96,13 @@ TEST(PeImage, FlagsComeFromTheirOwnBits) {
 
 TEST(PeImage, ReadsPe32PlusHeadersAndImports) {
   ImageBuilder builder;
-  builder.machine = pe_image::kMachineAmd64;
+  builder.machine = pe_image::MachineAmd64;
   builder.magic = 0x20B;
   AddImports(builder, {{"KERNEL32.dll", {"ExitProcess", "#7"}}});
   std::string error;
   const auto image = ParsePeImage(builder.Build(), error);
   ASSERT_TRUE(image) << error;
-  EXPECT_EQ(image->machine, pe_image::kMachineAmd64);
+  EXPECT_EQ(image->machine, pe_image::MachineAmd64);
   EXPECT_FALSE(image->isPe32);
   ASSERT_EQ(image->imports.size(), 1u);
   EXPECT_EQ(image->imports[0].functions, (std::vector<std::string>{"ExitProcess", "#7"}));
@@ -145,8 +145,8 @@ TEST(PeImage, RejectsDamagedFilesSayingWhatIsWrong) {
     for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{bytes.at(offset + i)} << (8 * i);
     return value;
   };
-  const auto fileOffset = [](std::uint32_t rva) { return rva - kSectionRva + kHeadersSize; };
-  const std::uint32_t directories = kOptionalHeader + 96;
+  const auto fileOffset = [](std::uint32_t rva) { return rva - SectionRva + HeadersSize; };
+  const std::uint32_t directories = OptionalHeader + 96;
   const std::uint32_t exports = fileOffset(dll.exportDirectory);
   const std::uint32_t imports = fileOffset(dll.importDirectory);
   struct Case {
@@ -160,18 +160,18 @@ TEST(PeImage, RejectsDamagedFilesSayingWhatIsWrong) {
       {"cut in the DOS header", [](auto& b) { b.resize(40); }, "not a PE file: no MZ header"},
       {"PE offset past the end", [&](auto& b) { put32(b, 0x3C, 0xFFFFFFF0); },
        "no PE signature at offset 0xFFFFFFF0"},
-      {"no PE signature", [](auto& b) { b[kPeOffset] = 'X'; }, "no PE signature at offset 0x40"},
-      {"cut in the COFF header", [](auto& b) { b.resize(kFileHeader + 10); },
+      {"no PE signature", [](auto& b) { b[PeOffset] = 'X'; }, "no PE signature at offset 0x40"},
+      {"cut in the COFF header", [](auto& b) { b.resize(FileHeader + 10); },
        "truncated COFF file header"},
-      {"cut in the optional header", [](auto& b) { b.resize(kOptionalHeader + 50); },
+      {"cut in the optional header", [](auto& b) { b.resize(OptionalHeader + 50); },
        "truncated optional header"},
-      {"unknown magic", [](auto& b) { b[kOptionalHeader] = 0x99; },
+      {"unknown magic", [](auto& b) { b[OptionalHeader] = 0x99; },
        "unknown optional header magic 0x199"},
-      {"small optional header", [](auto& b) { b[kFileHeader + 16] = 90; },
+      {"small optional header", [](auto& b) { b[FileHeader + 16] = 90; },
        "optional header of 90 bytes is too small"},
-      {"too many sections", [](auto& b) { b[kFileHeader + 2] = 200; },
+      {"too many sections", [](auto& b) { b[FileHeader + 2] = 200; },
        "200 sections: more than the 96 this reader takes"},
-      {"cut in the section table", [](auto& b) { b.resize(kOptionalHeader + 224 + 30); },
+      {"cut in the section table", [](auto& b) { b.resize(OptionalHeader + 224 + 30); },
        "truncated section table"},
       {"export directory outside", [&](auto& b) { put32(b, directories, 0x9000); },
        "export directory at RVA 0x9000 is truncated"},
@@ -189,7 +189,7 @@ TEST(PeImage, RejectsDamagedFilesSayingWhatIsWrong) {
       {"import directory outside", [&](auto& b) { put32(b, directories + 8, 0x8000); },
        "import descriptor at RVA 0x8000 is truncated"},
       {"import thunks without end",
-       [&](auto& b) { put32(b, imports, kSectionRva + b.size() - kHeadersSize - 2); },
+       [&](auto& b) { put32(b, imports, SectionRva + b.size() - HeadersSize - 2); },
        "imports from USER32.dll at RVA"},
   };
   for (const Case& c : cases) {

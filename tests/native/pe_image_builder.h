@@ -15,60 +15,60 @@
 namespace pe_image_builder {
 
 // Fixed file layout of the images built here.
-constexpr std::uint32_t kPeOffset = 0x40;
-constexpr std::uint32_t kFileHeader = kPeOffset + 4;
-constexpr std::uint32_t kOptionalHeader = kFileHeader + 20;
-constexpr std::uint32_t kHeadersSize = 0x200;
-constexpr std::uint32_t kSectionRva = 0x1000;
+constexpr std::uint32_t PeOffset = 0x40;
+constexpr std::uint32_t FileHeader = PeOffset + 4;
+constexpr std::uint32_t OptionalHeader = FileHeader + 20;
+constexpr std::uint32_t HeadersSize = 0x200;
+constexpr std::uint32_t SectionRva = 0x1000;
 
 // A one-section image: headers, then the section at RVA 0x1000 holding whatever is added.
 class ImageBuilder {
  public:
-  std::uint16_t machine = pe_image::kMachineI386;
+  std::uint16_t machine = pe_image::MachineI386;
   std::uint16_t characteristics = 0x2102;  // DLL, 32-bit machine, executable
   std::uint16_t magic = 0x10B;
   std::uint16_t dllCharacteristics = 0;
 
   [[nodiscard]] std::uint32_t ThunkSize() const { return magic == 0x10B ? 4 : 8; }
   [[nodiscard]] std::uint32_t SectionTable() const {
-    return kOptionalHeader + (magic == 0x10B ? 224 : 240);
+    return OptionalHeader + (magic == 0x10B ? 224 : 240);
   }
 
   std::uint32_t Reserve(std::size_t size) {
-    const auto rva = static_cast<std::uint32_t>(kSectionRva + section_.size());
+    const auto rva = static_cast<std::uint32_t>(SectionRva + section_.size());
     section_.resize((section_.size() + size + 3) & ~std::size_t{3});
     return rva;
   }
   std::uint32_t AddString(std::string_view text) {
     const std::uint32_t rva = Reserve(text.size() + 1);
-    std::copy(text.begin(), text.end(), section_.begin() + (rva - kSectionRva));
+    std::copy(text.begin(), text.end(), section_.begin() + (rva - SectionRva));
     return rva;
   }
   void Put(std::uint32_t rva, std::uint64_t value, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i)
-      section_.at(rva - kSectionRva + i) = static_cast<std::uint8_t>(value >> (8 * i));
+      section_.at(rva - SectionRva + i) = static_cast<std::uint8_t>(value >> (8 * i));
   }
   void SetDirectory(int index, std::uint32_t rva, std::uint32_t size) {
     directories_.at(index) = {rva, size};
   }
 
   [[nodiscard]] std::vector<std::uint8_t> Build() const {
-    std::vector<std::uint8_t> file(kHeadersSize);
+    std::vector<std::uint8_t> file(HeadersSize);
     const auto put = [&](std::uint32_t offset, std::uint64_t value, std::size_t size) {
       for (std::size_t i = 0; i < size; ++i)
         file.at(offset + i) = static_cast<std::uint8_t>(value >> (8 * i));
     };
     put(0, 'M' | ('Z' << 8), 2);
-    put(0x3C, kPeOffset, 4);
-    put(kPeOffset, 0x00004550, 4);
-    put(kFileHeader, machine, 2);
-    put(kFileHeader + 2, 1, 2);
-    put(kFileHeader + 16, SectionTable() - kOptionalHeader, 2);
-    put(kFileHeader + 18, characteristics, 2);
-    put(kOptionalHeader, magic, 2);
-    put(kOptionalHeader + 60, kHeadersSize, 4);
-    put(kOptionalHeader + 70, dllCharacteristics, 2);
-    const std::uint32_t directories = kOptionalHeader + (magic == 0x10B ? 96 : 112);
+    put(0x3C, PeOffset, 4);
+    put(PeOffset, 0x00004550, 4);
+    put(FileHeader, machine, 2);
+    put(FileHeader + 2, 1, 2);
+    put(FileHeader + 16, SectionTable() - OptionalHeader, 2);
+    put(FileHeader + 18, characteristics, 2);
+    put(OptionalHeader, magic, 2);
+    put(OptionalHeader + 60, HeadersSize, 4);
+    put(OptionalHeader + 70, dllCharacteristics, 2);
+    const std::uint32_t directories = OptionalHeader + (magic == 0x10B ? 96 : 112);
     put(directories - 4, directories_.size(), 4);
     for (std::size_t i = 0; i < directories_.size(); ++i) {
       put(directories + i * 8, directories_[i].first, 4);
@@ -77,9 +77,9 @@ class ImageBuilder {
     const std::uint32_t section = SectionTable();
     put(section, 0x61746164722E, 8);  // ".rdata"
     put(section + 8, section_.size(), 4);
-    put(section + 12, kSectionRva, 4);
+    put(section + 12, SectionRva, 4);
     put(section + 16, section_.size(), 4);
-    put(section + 20, kHeadersSize, 4);
+    put(section + 20, HeadersSize, 4);
     file.insert(file.end(), section_.begin(), section_.end());
     return file;
   }

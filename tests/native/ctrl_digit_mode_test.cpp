@@ -4,11 +4,11 @@
 #include <cstdint>
 
 #include "tests/ctrl_digit_scenarios.h"
-#include "tests/key_translation_fixture.h"
+#include "tests/native/key_translation_fixture.h"
 
 namespace {
 
-constexpr const char* kCtrlDigit4 = "Ctrl↓ Num4↓ Num4↑ Ctrl↑";
+constexpr const char* CtrlDigit4 = "Ctrl↓ Num4↓ Num4↑ Ctrl↑";
 
 TEST_F(KeyTranslation, ModeStartsOff) {
   EXPECT_EQ(Press(4).trace, "Num4↓ Num4↑");
@@ -30,13 +30,13 @@ TEST_F(KeyTranslation, ThreeDigitsWithCtrlThenPlainAgain) {
 
 TEST_F(KeyTranslation, KeyTwentyEightSwitchesOffAndClearsTheCount) {
   Press(28);
-  EXPECT_EQ(Press(4).trace, kCtrlDigit4);
+  EXPECT_EQ(Press(4).trace, CtrlDigit4);
   EXPECT_EQ(Press(28).trace, "(nothing)");
   ExpectMode(0, 0);
   EXPECT_EQ(Press(4).trace, "Num4↓ Num4↑");
 
   Press(28);  // a fresh run of three
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Press(4).trace, kCtrlDigit4) << "digit " << i;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Press(4).trace, CtrlDigit4) << "digit " << i;
   EXPECT_EQ(Press(4).trace, "Num4↓ Num4↑");
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/pe_image_builder.h"
+#include "tests/native/pe_image_builder.h"
 #include "tools/pe_image/pe_image.h"
 
 namespace {

@@ -1,12 +1,9 @@
-#!/usr/bin/env bash
-# Runs clang-tidy (config: .clang-tidy) over every C++ source of the project: the native ones
-# with build/native's compile database, the Windows ones with build/win32's, adjusted so that
-# clang parses them as mingw's g++ compiles them. Exits non-zero on any finding.
-#   tools/clang-tidy.sh [--native DIR] [--win32 DIR] [--jobs N] [FILE...]
-# FILE... limits the run to those sources. CLANG_TIDY overrides the clang-tidy program.
-set -euo pipefail
-source_dir="$(cd "$(dirname "$0")/.." && pwd)"
-exec /usr/bin/python3 - "$source_dir" "$@" <<'PYTHON'
+#!/usr/bin/python3
+"""Runs clang-tidy (config: .clang-tidy) over every C++ source of the project: the native ones
+with build/native's compile database, the Windows ones with build/win32's, adjusted so that
+clang parses them as mingw's g++ compiles them. Exits non-zero on any finding.
+  tools/clang-tidy.py [--native DIR] [--win32 DIR] [--jobs N] [FILE...]
+FILE... limits the run to those sources. CLANG_TIDY overrides the clang-tidy program."""
 import argparse
 import concurrent.futures
 import json
@@ -17,18 +14,18 @@ import subprocess
 import sys
 import tempfile
 
-source_dir = sys.argv[1]
-parser = argparse.ArgumentParser(prog="tools/clang-tidy.sh")
+source_dir = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+parser = argparse.ArgumentParser(prog="tools/clang-tidy.py")
 parser.add_argument("--native", default=os.path.join(source_dir, "build/native"),
                     help="native build directory (default: build/native)")
 parser.add_argument("--win32", default=os.path.join(source_dir, "build/win32"),
                     help="win32 build directory (default: build/win32)")
 parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
 parser.add_argument("files", nargs="*")
-options = parser.parse_args(sys.argv[2:])
+options = parser.parse_args()
 clang_tidy = os.environ.get("CLANG_TIDY", "clang-tidy")
 if shutil.which(clang_tidy) is None:
-    sys.exit(f"clang-tidy.sh: {clang_tidy} not found (tools/install-prerequisites.sh installs it)")
+    sys.exit(f"clang-tidy.py: {clang_tidy} not found (tools/install-prerequisites.sh installs it)")
 
 # Flags g++ understands and clang rejects as unknown.
 GCC_ONLY_FLAGS = {"-fno-tree-loop-distribute-patterns", "-mno-stack-arg-probe"}
@@ -38,7 +35,7 @@ CXX_SUFFIXES = (".cpp", ".cc", ".cxx")
 def load_database(build_dir, preset):
     path = os.path.join(build_dir, "compile_commands.json")
     if not os.path.isfile(path):
-        sys.exit(f"clang-tidy.sh: {path} is missing: run `cmake --preset {preset}` first")
+        sys.exit(f"clang-tidy.py: {path} is missing: run `cmake --preset {preset}` first")
     with open(path, encoding="utf-8") as stream:
         return json.load(stream)
 
@@ -89,7 +86,7 @@ if options.files:
     wanted = {os.path.realpath(f) for f in options.files}
     unknown = wanted - set(native) - set(win32)
     if unknown:
-        sys.exit("clang-tidy.sh: not in any compile database: " + " ".join(sorted(unknown)))
+        sys.exit("clang-tidy.py: not in any compile database: " + " ".join(sorted(unknown)))
     native = {f: e for f, e in native.items() if f in wanted}
     win32 = {f: e for f, e in win32.items() if f in wanted}
 
@@ -125,4 +122,3 @@ with tempfile.TemporaryDirectory(prefix="clang-tidy-win32-") as win32_database:
 print(f"clang-tidy: {len(jobs)} sources, {len(failed)} with findings"
       + (": " + " ".join(failed) if failed else ""))
 sys.exit(1 if failed else 0)
-PYTHON
