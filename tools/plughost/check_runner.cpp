@@ -10,6 +10,7 @@
 
 #include "tools/plughost/check_context.h"
 #include "tools/plughost/check_registry.h"
+#include "tools/plughost/handle_key_sweep.h"
 #include "tools/plughost/sha256.h"
 
 namespace plughost {
@@ -159,6 +160,10 @@ class Runner {
     PluginSession& plugin = context_.plugin();
     const hostkit::StandInWindow target = context_.Target();
     context_.FreshLoad();
+    // Keys still on their way from the worker before this one, which sent them late too, are not
+    // this call's.
+    Settle(plugin);
+    plugin.TakeLateKeys();
     plugin.HandleKeys({call});
     PluginSession::Injected injected;
     plugin.Collect(injected);
