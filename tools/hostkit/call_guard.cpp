@@ -1,7 +1,6 @@
 #include "tools/hostkit/call_guard.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "tools/hostkit/cdecl_probe.h"

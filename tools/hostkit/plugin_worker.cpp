@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "tools/hostkit/code_location.h"
+#include "tools/hostkit/exception_text.h"
 #include "tools/hostkit/plugin_library.h"
 #include "tools/hostkit/worker_channel.h"
 
@@ -51,15 +52,15 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* pointers) {
 // may a C++ exception or a software exception of its own.
 bool IsHardwareFault(DWORD code) {
   switch (code) {
-    case EXCEPTION_ACCESS_VIOLATION:
-    case EXCEPTION_IN_PAGE_ERROR:
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_PRIV_INSTRUCTION:
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    case EXCEPTION_INT_OVERFLOW:
-    case EXCEPTION_STACK_OVERFLOW:
-    case EXCEPTION_DATATYPE_MISALIGNMENT:
-    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case status::AccessViolation:
+    case status::InPageError:
+    case status::IllegalInstruction:
+    case status::PrivilegedInstruction:
+    case status::IntegerDivideByZero:
+    case status::IntegerOverflow:
+    case status::StackOverflow:
+    case status::DatatypeMisalignment:
+    case status::ArrayBoundsExceeded:
       return true;
     default:
       return false;
@@ -136,15 +137,14 @@ void RunCalls(std::optional<PluginLibrary>& plugin) {
     }
     CallProbe& probe = channel->probes[i];
     probe = {};
-    channel->startedAt = GetTickCount();
     InterlockedExchange(&channel->clock.serialInCall, channel->firstSerial + static_cast<LONG>(i));
-    InterlockedExchange(&channel->activity, worker::Calling);
+    Begin(worker::Calling);
     ProbeCdeclCall(exports.Address(call.function), call.arguments, call.count, &probe);
     // What returned last is written before the call is over, so that a key coming in between
     // is never put down to the call before.
     channel->clock.lastReturnedAt = GetTickCount();
     InterlockedExchange(&channel->clock.lastSerial, channel->firstSerial + static_cast<LONG>(i));
-    InterlockedExchange(&channel->activity, worker::Idle);
+    End();
     InterlockedExchange(&channel->clock.serialInCall, 0);
     channel->callsDone = i + 1;
     if (scratch) {
